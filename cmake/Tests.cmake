@@ -1,0 +1,32 @@
+# GoogleTest: the system's package natively, built from its sources for the Windows build.
+if(WIN32 OR NOT EXISTS /usr/lib/x86_64-linux-gnu/libgtest.a)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  # The sources are not ours; keep our -Werror off them.
+  target_compile_options(gtest PRIVATE -Wno-error)
+  target_compile_options(gtest_main PRIVATE -Wno-error)
+  set(QL_GTEST gtest gtest_main)
+else()
+  find_package(GTest REQUIRED)
+  set(QL_GTEST GTest::gtest GTest::gtest_main)
+endif()
+include(GoogleTest)
+
+file(GLOB_RECURSE QL_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
+list(FILTER QL_TEST_SOURCES EXCLUDE REGEX "/tests/(win32|e2e|fuzz)/")
+
+if(WIN32)
+  file(GLOB_RECURSE QL_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
+  add_executable(quorrelite_win32_tests ${QL_WIN_TEST_SOURCES})
+  target_link_libraries(quorrelite_win32_tests PRIVATE ql_testing ql_win32 ${QL_GTEST})
+  target_link_options(quorrelite_win32_tests PRIVATE -static)
+  add_test(NAME win32_tests COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh
+           $<TARGET_FILE:quorrelite_win32_tests>)
+else()
+  add_executable(quorrelite_tests ${QL_TEST_SOURCES})
+  target_link_libraries(quorrelite_tests PRIVATE ql_testing ql_sim ql_posix ${QL_GTEST})
+  target_include_directories(quorrelite_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+  gtest_discover_tests(quorrelite_tests DISCOVERY_TIMEOUT 60)
+endif()

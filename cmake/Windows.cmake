@@ -1,0 +1,10 @@
+# The Windows program: Win32 implementations of the seam, the GUI and the resources.
+add_library(ql_win32 STATIC ${QL_WIN32_SOURCES})
+target_link_libraries(ql_win32 PUBLIC ql_core ql_sim setupapi comdlg32 comctl32 shell32 gdi32 user32 advapi32)
+set(QL_HOST_PLATFORM ql_win32)
+
+file(GLOB QL_RC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/resources/*.rc)
+file(GLOB QL_MAIN CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/win32/main/*.cpp)
+add_executable(quorrelite WIN32 ${QL_MAIN} ${QL_RC})
+target_link_libraries(quorrelite PRIVATE ql_win32)
+target_link_options(quorrelite PRIVATE -static)

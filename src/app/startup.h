@@ -1,0 +1,62 @@
+// Start-up: the operating-system family, the current and program folders, and the command line
+// that says which ROM file to load and whether the factory line's manufacturing mode is on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ql {
+
+inline constexpr uint32_t kWin98 = 0x98;
+inline constexpr uint32_t kWin2000 = 0x2000;
+// The platform id of the Windows 9x family in OSVERSIONINFOA.
+inline constexpr uint32_t kPlatformWin9x = 1;
+
+inline constexpr size_t kCurrentDirectorySize = 500;
+inline constexpr size_t kProgramDirectorySize = 512;
+inline constexpr size_t kStartupArgumentSize = 512;
+inline constexpr size_t kMaxArgumentLength = 128;
+
+inline constexpr const char* kProgramName = "Quorrelite";
+inline constexpr const char* kMsgDirectoryTooLong = "The directory of Quorrelite is too long!!";
+inline constexpr const char* kMsgCommandLineTooLarge =
+    "The length of command line was too large!!";
+
+struct StartupState {
+  void* InstanceHandle = nullptr;
+  uint32_t OsFamily = 0;
+  char CurrentDirectory[kCurrentDirectorySize] = {};
+  char ProgramDirectory[kProgramDirectorySize] = {};
+  char StartupArgument[kStartupArgumentSize] = {};
+  uint32_t StartupFilePending = 0;
+  uint32_t ManufacturingMode = 0;
+  uint32_t PlainArgument = 0;
+  char ManufacturingFileName[kStartupArgumentSize] = {};
+};
+
+extern StartupState Startup;
+
+// What the entry point gathers from the platform before any window exists.
+struct StartupInputs {
+  void* instance = nullptr;
+  uint32_t platformId = 0;                 // from GetVersionExA; 0 when the call failed
+  const char* currentDirectory = nullptr;  // null when GetCurrentDirectoryA answered 0
+  const char* rawCommandLine = "";         // GetCommandLineA: program path included
+  const char* modulePath = "";             // the program file's own path, for an unquoted start
+};
+
+// Records the start-up state from the inputs, in the fixed order. A current directory that
+// cannot be had, or a program folder that does not fit, is fatal: the message is shown and the
+// process ends with exit status 1.
+void RunStartup(const StartupInputs& inputs);
+
+// The argument text: what follows the program name on the raw command line, with the bytes up
+// to 0x20 after the name skipped. A quoted name ends at its closing quote, an unquoted one at the
+// first blank.
+const char* ArgumentText(const char* rawCommandLine);
+
+// Reads Startup.StartupArgument; 1 = a plain file name or the manufacturing switch, 0 = any
+// other switch. Sets PlainArgument, ManufacturingMode and ManufacturingFileName.
+uint32_t ParseStartupArgument();
+
+}  // namespace ql

@@ -1,0 +1,31 @@
+// Files, opened unshared, used and closed within one operation.
+#pragma once
+
+#include <cstdint>
+
+namespace ql {
+
+using FileHandle = intptr_t;
+inline constexpr FileHandle kInvalidFile = -1;
+inline constexpr uint32_t kInvalidFileSize = 0xFFFFFFFFu;
+
+enum class FileMode {
+  kReadExisting,    // read, existing files only
+  kCreateAlways,    // write, created or truncated
+  kAppendExisting,  // read and write, existing files only (the caller seeks to the end)
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+  virtual FileHandle Open(const char* name, FileMode mode) = 0;
+  // Reads up to `count` bytes; *done receives the count read (0 at the end of the file).
+  virtual bool Read(FileHandle file, void* buffer, uint32_t count, uint32_t* done) = 0;
+  virtual bool Write(FileHandle file, const void* data, uint32_t count, uint32_t* done) = 0;
+  virtual bool SeekToEnd(FileHandle file) = 0;
+  // The size in bytes, or kInvalidFileSize.
+  virtual uint32_t GetSize(FileHandle file) = 0;
+  virtual void Close(FileHandle file) = 0;
+};
+
+}  // namespace ql

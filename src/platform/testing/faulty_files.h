@@ -1,0 +1,42 @@
+// Files that fail on demand, over another Files. A root-run CI ignores read-only folders, so file
+// failures are injected rather than provoked.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace ql::testing {
+
+class FaultyFiles final : public Files {
+ public:
+  explicit FaultyFiles(Files& inner) : inner_(inner) {}
+
+  std::set<std::string> failOpen;  // names whose Open fails
+  int failWriteOnCall = 0;         // 1-based over all writes; 0 = never
+  int failReadOnCall = 0;          // 1-based over all reads; 0 = never
+  bool failSize = false;
+  bool failSeek = false;
+
+  int writes = 0;
+  int reads = 0;
+  std::vector<uint32_t> readCounts;   // the count asked by every read
+  std::vector<uint32_t> writeCounts;  // the count of every write
+  std::vector<std::string> opened;
+  int openHandles = 0;
+
+  FileHandle Open(const char* name, FileMode mode) override;
+  bool Read(FileHandle file, void* buffer, uint32_t count, uint32_t* done) override;
+  bool Write(FileHandle file, const void* data, uint32_t count, uint32_t* done) override;
+  bool SeekToEnd(FileHandle file) override;
+  uint32_t GetSize(FileHandle file) override;
+  void Close(FileHandle file) override;
+
+ private:
+  Files& inner_;
+};
+
+}  // namespace ql::testing

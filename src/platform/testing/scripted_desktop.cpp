@@ -1,0 +1,96 @@
+#include "platform/testing/scripted_desktop.h"
+
+#include <cstring>
+
+namespace ql::testing {
+namespace {
+
+int Answer(const std::optional<std::string>& name, const FileDialogRequest& r) {
+  if (!name || r.fileName == nullptr || r.fileNameSize == 0) return 0;
+  size_t n = name->size() < r.fileNameSize - 1 ? name->size() : r.fileNameSize - 1;
+  std::memcpy(r.fileName, name->data(), n);
+  r.fileName[n] = '\0';
+  return 1;
+}
+
+template <typename T>
+std::optional<T> Pop(std::deque<std::optional<T>>& q) {
+  if (q.empty()) return std::nullopt;
+  std::optional<T> v = q.front();
+  q.pop_front();
+  return v;
+}
+
+}  // namespace
+
+int FirstButton(uint32_t style) {
+  switch (style & 0xF) {
+    case kMbAbortRetryIgnore:
+      return kIdAbort;
+    case kMbYesNo:
+    case kMbYesNoCancel:
+      return kIdYes;
+    default:
+      return kIdOk;
+  }
+}
+
+int ScriptedDesktop::ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
+                                    uint32_t style) {
+  messages.push_back(MessageRecord{text, caption, style, owner});
+  if (messageAnswers.empty()) return FirstButton(style);
+  int a = messageAnswers.front();
+  messageAnswers.pop_front();
+  return a;
+}
+
+int ScriptedDesktop::ChooseOpenFile(const FileDialogRequest& request) {
+  openFileRequests.push_back(request);
+  return Answer(Pop(openFileAnswers), request);
+}
+
+int ScriptedDesktop::ChooseSaveFile(const FileDialogRequest& request) {
+  saveFileRequests.push_back(request);
+  proposedSaveNames.emplace_back(request.fileName != nullptr ? request.fileName : "");
+  return Answer(Pop(saveFileAnswers), request);
+}
+
+int ScriptedDesktop::AskPassword(WindowHandle, char* entry, uint32_t entrySize) {
+  ++passwordDialogs;
+  std::optional<std::string> typed = Pop(passwordAnswers);
+  if (!typed || entrySize == 0) return 0;
+  size_t n = typed->size() < entrySize - 1 ? typed->size() : entrySize - 1;
+  std::memcpy(entry, typed->data(), n);
+  entry[n] = '\0';
+  return 1;
+}
+
+ShutdownBoxEnd ScriptedDesktop::RunShutdownBox(WindowHandle, int seconds) {
+  shutdownBoxes.push_back(seconds);
+  if (shutdownAnswers.empty()) return ShutdownBoxEnd::kCountdownElapsed;
+  ShutdownBoxEnd e = shutdownAnswers.front();
+  shutdownAnswers.pop_front();
+  return e;
+}
+
+void ScriptedDesktop::EnableControl(Control control, bool on) { enabled[control] = on; }
+
+void ScriptedDesktop::Repaint(ProgressItem item) {
+  ++repaints[item];
+  if (recordRepaintOrder) repaintOrder.push_back(item);
+}
+
+CursorShape ScriptedDesktop::SetCursor(CursorShape shape) {
+  CursorShape previous = cursor;
+  cursor = shape;
+  cursorChanges.push_back(shape);
+  return previous;
+}
+
+std::vector<std::string> ScriptedDesktop::Texts() const {
+  std::vector<std::string> t;
+  for (const MessageRecord& m : messages) t.push_back(m.text);
+  return t;
+}
+
+}  // namespace ql::testing

@@ -1,0 +1,60 @@
+#include "platform/win32/win32_files.h"
+
+#include "platform/win32/win.h"
+
+namespace ql {
+namespace {
+
+HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+}  // namespace
+
+FileHandle Win32Files::Open(const char* name, FileMode mode) {
+  DWORD access = GENERIC_READ;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case FileMode::kReadExisting:
+      break;
+    case FileMode::kCreateAlways:
+      access = GENERIC_WRITE;
+      disposition = CREATE_ALWAYS;
+      break;
+    case FileMode::kAppendExisting:
+      access = GENERIC_READ | GENERIC_WRITE;
+      break;
+  }
+  HANDLE h = CreateFileA(name, access, /*dwShareMode=*/0, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return kInvalidFile;
+  return reinterpret_cast<FileHandle>(h);
+}
+
+bool Win32Files::Read(FileHandle file, void* buffer, uint32_t count, uint32_t* done) {
+  DWORD n = 0;
+  BOOL ok = ReadFile(ToHandle(file), buffer, count, &n, nullptr);
+  *done = n;
+  return ok != FALSE;
+}
+
+bool Win32Files::Write(FileHandle file, const void* data, uint32_t count, uint32_t* done) {
+  DWORD n = 0;
+  BOOL ok = WriteFile(ToHandle(file), data, count, &n, nullptr);
+  *done = n;
+  return ok != FALSE && n == count;
+}
+
+bool Win32Files::SeekToEnd(FileHandle file) {
+  return SetFilePointer(ToHandle(file), 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER;
+}
+
+uint32_t Win32Files::GetSize(FileHandle file) {
+  DWORD high = 0;
+  DWORD low = GetFileSize(ToHandle(file), &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return kInvalidFileSize;
+  if (high != 0) return kInvalidFileSize;
+  return low;
+}
+
+void Win32Files::Close(FileHandle file) { CloseHandle(ToHandle(file)); }
+
+}  // namespace ql

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/files.h"
+
+namespace ql {
+
+// Files through CreateFileA: opened unshared, normal attributes.
+class Win32Files final : public Files {
+ public:
+  FileHandle Open(const char* name, FileMode mode) override;
+  bool Read(FileHandle file, void* buffer, uint32_t count, uint32_t* done) override;
+  bool Write(FileHandle file, const void* data, uint32_t count, uint32_t* done) override;
+  bool SeekToEnd(FileHandle file) override;
+  uint32_t GetSize(FileHandle file) override;
+  void Close(FileHandle file) override;
+};
+
+}  // namespace ql
