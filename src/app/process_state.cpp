@@ -6,10 +6,17 @@
 
 namespace ql {
 
+// Each subsystem puts its own state back here, one line per state record.
 void ResetProcessState() {
+  // app
   Startup = StartupState{};
+  // driver
   DriverLink = DriverLinkState{};
   DriverBlocks = DriverBlockSet{};
+  // bios
+  // rom
+  // flash
+  // dmi
 }
 
 }  // namespace ql
