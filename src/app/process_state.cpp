@@ -2,7 +2,11 @@
 
 #include "app/startup.h"
 #include "driver/driver_link.h"
+#include "bios/bios_interface.h"
 #include "driver/driver_requests.h"
+#include "flash/progress.h"
+#include "rom/bcp_sys.h"
+#include "rom/rom_image.h"
 
 namespace ql {
 
@@ -14,8 +18,12 @@ void ResetProcessState() {
   DriverLink = DriverLinkState{};
   DriverBlocks = DriverBlockSet{};
   // bios
+  BiosInterface = BiosInterfaceState{};
   // rom
+  SystemBcpSys = SystemBcpSysState{};
+  RomImage = RomImageState{};
   // flash
+  Progress = ProgressState{};
   // dmi
 }
 

@@ -10,7 +10,9 @@ StartupState Startup;
 
 namespace {
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 0x20;
+}
 
 // The program file's path as the raw command line gives it: inside the leading double quotes;
 // for an unquoted start, the module path (the command line then need not hold a full path).

@@ -19,8 +19,7 @@ inline constexpr size_t kMaxArgumentLength = 128;
 
 inline constexpr const char* kProgramName = "Quorrelite";
 inline constexpr const char* kMsgDirectoryTooLong = "The directory of Quorrelite is too long!!";
-inline constexpr const char* kMsgCommandLineTooLarge =
-    "The length of command line was too large!!";
+inline constexpr const char* kMsgCommandLineTooLarge = "The length of command line was too large!!";
 
 struct StartupState {
   void* InstanceHandle = nullptr;

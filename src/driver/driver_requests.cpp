@@ -11,8 +11,12 @@ DriverBlockSet DriverBlocks;
 
 namespace {
 
-uint8_t* Request() { return DriverBlocks.DriverRequest; }
-uint8_t* Bulk() { return DriverBlocks.BulkRequest; }
+uint8_t* Request() {
+  return DriverBlocks.DriverRequest;
+}
+uint8_t* Bulk() {
+  return DriverBlocks.BulkRequest;
+}
 
 bool SendShort(uint32_t code) {
   return DriverIoControl(code, DriverBlocks.DriverRequest, DriverBlocks.DriverReply,
@@ -24,7 +28,9 @@ bool SendBulk(uint32_t code) {
                          kBulkBlockSize);
 }
 
-uint32_t ReplyField(uint32_t offset) { return GetLe32(DriverBlocks.DriverReply + offset); }
+uint32_t ReplyField(uint32_t offset) {
+  return GetLe32(DriverBlocks.DriverReply + offset);
+}
 
 }  // namespace
 

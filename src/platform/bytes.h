@@ -14,7 +14,9 @@ inline uint32_t GetLe32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
-inline int32_t GetLe32Signed(const uint8_t* p) { return static_cast<int32_t>(GetLe32(p)); }
+inline int32_t GetLe32Signed(const uint8_t* p) {
+  return static_cast<int32_t>(GetLe32(p));
+}
 
 inline void PutLe16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);

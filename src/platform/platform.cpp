@@ -31,14 +31,22 @@ PlatformSeam InstallPlatform(const PlatformSeam& seam) {
   return previous;
 }
 
-Desktop& TheDesktop() { return Required(gSeam.desktop); }
-Machine& TheMachine() { return Required(gSeam.machine); }
-Files& TheFiles() { return Required(gSeam.files); }
+Desktop& TheDesktop() {
+  return Required(gSeam.desktop);
+}
+Machine& TheMachine() {
+  return Required(gSeam.machine);
+}
+Files& TheFiles() {
+  return Required(gSeam.files);
+}
 Allocator& TheAllocator() {
   return gSeam.allocator != nullptr ? *gSeam.allocator : gStandardAllocator;
 }
 
-void* HeapAllocZeroed(uint32_t size) { return TheAllocator().AllocateZeroed(size); }
+void* HeapAllocZeroed(uint32_t size) {
+  return TheAllocator().AllocateZeroed(size);
+}
 
 void HeapFreeIfSet(void* block) {
   if (block != nullptr) TheAllocator().Free(block);

@@ -34,9 +34,8 @@ TEST_F(DriverRequestsTest, SearchForBcpFexMatchesTheDocumentedBytes) {
   EXPECT_EQ(c.code, 0x222010u);
   EXPECT_EQ(c.requestSize, 250u);
   EXPECT_EQ(c.replySize, 250u);
-  EXPECT_EQ(Slice(c.request, 0, 18),
-            Bytes({0x00, 0x00, 0xF0, 0x80, 0x06, 0, 0, 0, 0xFA, 0xFF, 0, 0, 0x42, 0x43, 0x50,
-                   0x46, 0x45, 0x58}));
+  EXPECT_EQ(Slice(c.request, 0, 18), Bytes({0x00, 0x00, 0xF0, 0x80, 0x06, 0, 0, 0, 0xFA, 0xFF, 0, 0,
+                                            0x42, 0x43, 0x50, 0x46, 0x45, 0x58}));
 }
 
 TEST_F(DriverRequestsTest, SearchAnswersOffsetZeroAndTheNotFoundMarker) {
@@ -54,8 +53,8 @@ TEST_F(DriverRequestsTest, ReadOf18BytesCarriesTheAddressTwiceAndLeavesTheRestUn
   ReadMemory(0x80F0A5C0u, 18);
   const DriverCall& c = Last();
   EXPECT_EQ(c.code, 0x222014u);
-  EXPECT_EQ(Slice(c.request, 0, 18), Bytes({0xC0, 0xA5, 0xF0, 0x80, 0xC0, 0xA5, 0xF0, 0x80, 0x12,
-                                            0, 0, 0, 0x42, 0x43, 0x50, 0x46, 0x45, 0x58}));
+  EXPECT_EQ(Slice(c.request, 0, 18), Bytes({0xC0, 0xA5, 0xF0, 0x80, 0xC0, 0xA5, 0xF0, 0x80, 0x12, 0,
+                                            0, 0, 0x42, 0x43, 0x50, 0x46, 0x45, 0x58}));
 }
 
 TEST_F(DriverRequestsTest, AShortReadLeavesTheRestOfTheReplyAsItWas) {

@@ -68,6 +68,8 @@ uint32_t PosixFiles::GetSize(FileHandle file) {
   return static_cast<uint32_t>(st.st_size);
 }
 
-void PosixFiles::Close(FileHandle file) { ::close(static_cast<int>(file)); }
+void PosixFiles::Close(FileHandle file) {
+  ::close(static_cast<int>(file));
+}
 
 }  // namespace ql

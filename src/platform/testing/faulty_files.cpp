@@ -30,7 +30,9 @@ bool FaultyFiles::Write(FileHandle file, const void* data, uint32_t count, uint3
   return inner_.Write(file, data, count, done);
 }
 
-bool FaultyFiles::SeekToEnd(FileHandle file) { return !failSeek && inner_.SeekToEnd(file); }
+bool FaultyFiles::SeekToEnd(FileHandle file) {
+  return !failSeek && inner_.SeekToEnd(file);
+}
 
 uint32_t FaultyFiles::GetSize(FileHandle file) {
   return failSize ? kInvalidFileSize : inner_.GetSize(file);

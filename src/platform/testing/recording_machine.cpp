@@ -26,7 +26,9 @@ bool RecordingMachine::EnumFirstInterface(DeviceSetHandle, uint32_t* flags) {
   return true;
 }
 
-uint32_t RecordingMachine::GetInterfaceDetailSize(DeviceSetHandle) { return detailSize; }
+uint32_t RecordingMachine::GetInterfaceDetailSize(DeviceSetHandle) {
+  return detailSize;
+}
 
 bool RecordingMachine::GetInterfaceDetail(DeviceSetHandle, uint8_t* record, uint32_t size) {
   detailSizesAsked.push_back(size);
@@ -39,7 +41,9 @@ bool RecordingMachine::GetInterfaceDetail(DeviceSetHandle, uint8_t* record, uint
   return true;
 }
 
-void RecordingMachine::DestroyDeviceSet(DeviceSetHandle) { ++setsDestroyed; }
+void RecordingMachine::DestroyDeviceSet(DeviceSetHandle) {
+  ++setsDestroyed;
+}
 
 bool RecordingMachine::OpenDevice(const char* path, DeviceHandle* device) {
   openedPaths.emplace_back(path);
@@ -64,7 +68,9 @@ bool RecordingMachine::DeviceControl(DeviceHandle, uint32_t code, const uint8_t*
   return true;
 }
 
-void RecordingMachine::ExitProcess(int exitCode) { throw ProcessExit{exitCode}; }
+void RecordingMachine::ExitProcess(int exitCode) {
+  throw ProcessExit{exitCode};
+}
 
 std::vector<uint32_t> RecordingMachine::Codes() const {
   std::vector<uint32_t> codes;

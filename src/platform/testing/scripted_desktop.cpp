@@ -73,7 +73,9 @@ ShutdownBoxEnd ScriptedDesktop::RunShutdownBox(WindowHandle, int seconds) {
   return e;
 }
 
-void ScriptedDesktop::EnableControl(Control control, bool on) { enabled[control] = on; }
+void ScriptedDesktop::EnableControl(Control control, bool on) {
+  enabled[control] = on;
+}
 
 void ScriptedDesktop::Repaint(ProgressItem item) {
   ++repaints[item];

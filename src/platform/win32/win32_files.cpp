@@ -5,7 +5,9 @@
 namespace ql {
 namespace {
 
-HANDLE ToHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+HANDLE ToHandle(FileHandle file) {
+  return reinterpret_cast<HANDLE>(file);
+}
 
 }  // namespace
 
@@ -55,6 +57,8 @@ uint32_t Win32Files::GetSize(FileHandle file) {
   return low;
 }
 
-void Win32Files::Close(FileHandle file) { CloseHandle(ToHandle(file)); }
+void Win32Files::Close(FileHandle file) {
+  CloseHandle(ToHandle(file));
+}
 
 }  // namespace ql

@@ -56,7 +56,9 @@ bool Win32Machine::GetInterfaceDetail(DeviceSetHandle set, uint8_t* record, uint
   return SetupDiGetDeviceInterfaceDetailA(set, data, detail, size, nullptr, nullptr) != FALSE;
 }
 
-void Win32Machine::DestroyDeviceSet(DeviceSetHandle set) { SetupDiDestroyDeviceInfoList(set); }
+void Win32Machine::DestroyDeviceSet(DeviceSetHandle set) {
+  SetupDiDestroyDeviceInfoList(set);
+}
 
 bool Win32Machine::OpenDevice(const char* path, DeviceHandle* device) {
   HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -69,8 +71,8 @@ bool Win32Machine::OpenDevice(const char* path, DeviceHandle* device) {
 bool Win32Machine::DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request,
                                  uint32_t requestSize, uint8_t* reply, uint32_t replySize) {
   DWORD returned = 0;
-  return DeviceIoControl(device, code, const_cast<uint8_t*>(request), requestSize, reply,
-                         replySize, &returned, nullptr) != FALSE;
+  return DeviceIoControl(device, code, const_cast<uint8_t*>(request), requestSize, reply, replySize,
+                         &returned, nullptr) != FALSE;
 }
 
 PowerStatus Win32Machine::GetPowerStatus() {
@@ -95,14 +97,20 @@ bool Win32Machine::EnableShutdownPrivilege() {
   return ok;
 }
 
-void Win32Machine::ExitWindows(uint32_t flags) { ExitWindowsEx(flags, 0); }
+void Win32Machine::ExitWindows(uint32_t flags) {
+  ExitWindowsEx(flags, 0);
+}
 
-void Win32Machine::ExitProcess(int exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }
+void Win32Machine::ExitProcess(int exitCode) {
+  ::ExitProcess(static_cast<UINT>(exitCode));
+}
 
 void* Win32Allocator::AllocateZeroed(uint32_t size) {
   return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
 }
 
-void Win32Allocator::Free(void* block) { HeapFree(GetProcessHeap(), 0, block); }
+void Win32Allocator::Free(void* block) {
+  HeapFree(GetProcessHeap(), 0, block);
+}
 
 }  // namespace ql

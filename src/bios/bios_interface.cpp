@@ -1,0 +1,7 @@
+#include "bios/bios_interface.h"
+
+namespace ql {
+
+BiosInterfaceState BiosInterface;
+
+}  // namespace ql

@@ -1,0 +1,7 @@
+#include "rom/rom_image.h"
+
+namespace ql {
+
+RomImageState RomImage;
+
+}  // namespace ql
