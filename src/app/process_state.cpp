@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "driver/driver_link.h"
 #include "bios/bios_interface.h"
+#include "dmi/dmi_strings.h"
 #include "driver/driver_requests.h"
 #include "flash/progress.h"
 #include "rom/bcp_sys.h"
@@ -25,6 +26,7 @@ void ResetProcessState() {
   // flash
   Progress = ProgressState{};
   // dmi
+  DmiStrings = DmiStringsState{};
 }
 
 }  // namespace ql

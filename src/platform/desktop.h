@@ -83,6 +83,9 @@ class Desktop {
 
   // Shows a cursor and answers the one it replaced.
   virtual CursorShape SetCursor(CursorShape shape) = 0;
+
+  // Releases the skin's bitmaps: part of every orderly end of the program.
+  virtual void ReleaseSkin() = 0;
 };
 
 }  // namespace ql

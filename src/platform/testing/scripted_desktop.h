@@ -46,6 +46,7 @@ class ScriptedDesktop final : public Desktop {
   bool recordRepaintOrder = false;
   CursorShape cursor = CursorShape::kArrow;
   std::vector<CursorShape> cursorChanges;
+  int skinReleases = 0;
 
   int ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
                      uint32_t style) override;
@@ -56,6 +57,7 @@ class ScriptedDesktop final : public Desktop {
   void EnableControl(Control control, bool on) override;
   void Repaint(ProgressItem item) override;
   CursorShape SetCursor(CursorShape shape) override;
+  void ReleaseSkin() override { ++skinReleases; }
 
   // The texts of the boxes shown, in order.
   std::vector<std::string> Texts() const;

@@ -1,0 +1,7 @@
+#include "dmi/dmi_strings.h"
+
+namespace ql {
+
+DmiStringsState DmiStrings;
+
+}  // namespace ql
