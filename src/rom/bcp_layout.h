@@ -87,3 +87,81 @@ inline uint32_t DmiSegmentBase(uint16_t romSizeKb, uint16_t dmiSegment) {
 }
 
 }  // namespace ql
+
+namespace ql {
+
+// The BIOS flash services' own blocks, shared by the program (which builds the parameter block
+// and reads the status block) and the simulated machine (which plays the BIOS).
+namespace biosparam {
+inline constexpr uint32_t kSize = 60;
+inline constexpr uint32_t kFunction = 0;
+inline constexpr uint32_t kSendPhysical = 4;
+inline constexpr uint32_t kReceivePhysical = 8;
+inline constexpr uint32_t kStatusPhysical = 12;
+inline constexpr uint32_t kSendSize = 16;
+inline constexpr uint32_t kReceiveSize = 20;
+inline constexpr uint32_t kStatusSize = 24;
+inline constexpr uint32_t kParam0 = 28;  // Param0..Param7, u32 each
+inline constexpr uint32_t kParamCount = 8;
+inline constexpr uint32_t ParamOffset(uint32_t n) { return kParam0 + 4 * n; }
+}  // namespace biosparam
+
+namespace biosstatus {
+inline constexpr uint32_t kSize = 12;
+inline constexpr uint32_t kSignature = 0;  // "FQBV"
+inline constexpr uint32_t kStatus = 4;     // i32, 0 = success
+inline constexpr uint32_t kCode = 8;       // i32, 1 = data in the receive buffer
+inline constexpr uint32_t kSignatureValue = 0x56425146u;
+}  // namespace biosstatus
+
+// Function numbers of the BIOS flash services.
+namespace biosfn {
+inline constexpr uint32_t kConnect = 1;
+inline constexpr uint32_t kGetFlashPartId = 2;
+inline constexpr uint32_t kProgramFlash = 3;
+inline constexpr uint32_t kEraseBlock = 4;
+inline constexpr uint32_t kReadFlash = 5;
+inline constexpr uint32_t kOnceFlash = 6;
+inline constexpr uint32_t kDisconnect = 7;
+inline constexpr uint32_t kFirst = kConnect, kLast = kDisconnect;
+}  // namespace biosfn
+
+// Status and Code values of the status block.
+namespace bioscode {
+inline constexpr int32_t kStatusOk = 0;
+inline constexpr int32_t kStatusOnceProgramFailed = -9;
+inline constexpr int32_t kStatusOnceEraseFailed = -10;
+inline constexpr int32_t kCodeData = 1;
+inline constexpr int32_t kCodeUnsupportedPart = -2;
+inline constexpr int32_t kCodePassword = -5;
+inline constexpr int32_t kCodeLockedOut = -7;
+inline constexpr int32_t kCodeConnectText = -11;
+inline constexpr int32_t kCodeDisconnectText = -12;
+}  // namespace bioscode
+
+// OnceFlash flags (Param5).
+inline constexpr uint32_t kOnceFlashBlankCheck = 0x1;
+inline constexpr uint32_t kOnceFlashVerify = 0x2;
+// One page table maps 1024 pages of 4 KiB; at most 4 tables.
+inline constexpr uint32_t kPageTableEntries = 1024;
+inline constexpr uint32_t kMaxPageTables = 4;
+inline constexpr uint32_t kPageSize = 4096;
+
+// A flash block record of the Connect answer: four u32 fields; BlockSize 0xFFFFFFFF ends the table.
+namespace blockrec {
+inline constexpr uint32_t kSize = 16;
+inline constexpr uint32_t kBlockSize = 0;
+inline constexpr uint32_t kFileOffset = 4;
+inline constexpr uint32_t kLinearPtr = 8;
+inline constexpr uint32_t kAttrib = 12;
+inline constexpr uint32_t kEndOfTable = 0xFFFFFFFFu;
+inline constexpr uint32_t kAttribAtOnce = 4;
+}  // namespace blockrec
+
+// Bytes of BCPSYS the program carries without interpreting; the tools keep the image's 8-bit byte
+// sum at zero through this one.
+namespace bcpsys {
+inline constexpr uint32_t kImageChecksum = 0x7D;
+}  // namespace bcpsys
+
+}  // namespace ql
