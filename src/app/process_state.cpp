@@ -3,6 +3,10 @@
 #include "app/startup.h"
 #include "driver/driver_link.h"
 #include "bios/bios_interface.h"
+#include "bios/bios_session.h"
+#include "bios/flash_part.h"
+#include "driver/bios_call.h"
+#include "dmi/system_dmi.h"
 #include "dmi/dmi_strings.h"
 #include "driver/driver_requests.h"
 #include "flash/progress.h"
@@ -18,8 +22,11 @@ void ResetProcessState() {
   // driver
   DriverLink = DriverLinkState{};
   DriverBlocks = DriverBlockSet{};
+  BiosCalls = BiosCallState{};
   // bios
   BiosInterface = BiosInterfaceState{};
+  BiosSession = BiosSessionState{};
+  FlashPart = FlashPartState{};
   // rom
   SystemBcpSys = SystemBcpSysState{};
   RomImage = RomImageState{};
@@ -27,6 +34,7 @@ void ResetProcessState() {
   Progress = ProgressState{};
   // dmi
   DmiStrings = DmiStringsState{};
+  SystemDmiRead = SystemDmiReadState{};
 }
 
 }  // namespace ql

@@ -16,9 +16,14 @@ struct BiosInterfaceState {
 
 extern BiosInterfaceState BiosInterface;
 
-// 0 when the BIOS can be served; -1 otherwise.
+// At start-up: maps the BIOS segment, takes its copy, finds the BCPFEX block and its trigger,
+// reads the running BCPSYS block, then the system DMI strings. 0 when the BIOS can be served;
+// -1 otherwise (a mapping refused or at linear 0, no BCPFEX block, no BCPSYS block). Without a
+// BCPFEX block the segment is unmapped again and BiosSegment cleared; without BCPSYS it stays
+// mapped for the release at the end.
 int DiscoverBiosInterface(WindowHandle owner);
-// 0 when the BCPFEX block was found and read; -1 when it is absent.
+// 0 when the BCPFEX block was found and read; -1 when it is absent or would run past the end of
+// the segment.
 int FindFlashInterfaceBlock(WindowHandle owner);
 
 }  // namespace ql

@@ -2,7 +2,11 @@
 
 #include <cstring>
 
+#include "app/startup.h"
+#include "bios/flash_part.h"
+#include "driver/bios_call.h"
 #include "platform/platform.h"
+#include "rom/rom_image.h"
 
 namespace ql {
 
@@ -43,6 +47,28 @@ void MarkBlockMap(uint32_t offset, uint32_t length, uint8_t state) {
 
 void ResetBlockMap() {
   std::memcpy(Progress.BlockMap, Progress.BaselineBlockMap, kBlockMapCells);
+}
+
+void BuildBlockMap(WindowHandle owner) {
+  uint32_t romSize = RomImage.RomSize;
+  if (romSize == 0 || romSize % kCellUnit != 0 || kBlockMapSpan % romSize != 0) {
+    TheDesktop().ShowMessageBox(owner, kMsgRomSizeNot4K, kProgramName, kMbOk);
+    FatalExit(owner);
+  }
+  Progress.CellsPerUnit = kBlockMapSpan / romSize;
+  std::memset(Progress.BlockMap, kCellUntouched, kBlockMapCells);
+  std::memset(Progress.BaselineBlockMap, kCellUntouched, kBlockMapCells);
+  const FlashBlockRecord* table = FlashPart.FlashBlockTable;
+  for (int32_t i = 0; table != nullptr && i < FlashPart.BlockCount; ++i) {
+    const FlashBlockRecord& block = table[i];
+    uint8_t state = (block.Attrib & kAttribLeftOutBit) != 0 ? kCellLeftOut : kCellUntouched;
+    CellRange r = CellsOf(block.FileOffset, block.BlockSize, Progress.CellsPerUnit);
+    for (uint32_t c = r.first; c < r.end; ++c) {
+      Progress.BlockMap[c] = state;
+      Progress.BaselineBlockMap[c] = state;
+    }
+  }
+  TheDesktop().Repaint(ProgressItem::kBlockMap);
 }
 
 }  // namespace ql

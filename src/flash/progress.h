@@ -53,6 +53,19 @@ void MarkBlockMap(uint32_t offset, uint32_t length, uint8_t state);
 // Current map := baseline map.
 void ResetBlockMap();
 
+inline constexpr const char* kMsgRomSizeNot4K = " Rom size is not 4K multiple!!";
+
+// Lays the flash block table onto both maps for the ROM of RomImage.RomSize bytes, at every
+// connect. The ROM must be a whole number of 4096-byte pieces that divides the 4 MiB the map
+// stands for (so a power of two from 4 KiB to 4 MiB); any other size, 0 included, shows
+// " Rom size is not 4K multiple!!" and ends the program.
+//
+// Both maps start from "not yet touched", so cells no block covers never keep what an earlier
+// connect with another ROM size laid there. A block with Attrib bit 0 is "left out"; every other
+// block starts untouched, erase-only and program-only blocks (Attrib 8, 16) included, since the
+// flash will paint them as it works on them. Cells past the end of the map are never written.
+void BuildBlockMap(WindowHandle owner);
+
 // The cells [first, first + count) clipped to the map, as a half-open range.
 struct CellRange {
   uint32_t first = 0;

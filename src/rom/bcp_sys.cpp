@@ -38,6 +38,9 @@ int ReadSystemBcpSys() {
   uint32_t base = BiosInterface.BiosSegment;
   uint32_t offset = SearchMemory(base, kBcpSysSignature, kSignatureLength, kSegmentSearchLength);
   if (offset == kDriverNotFound) return -1;
+  // A block that would run past the end of the mapping cannot be read whole; the driver would
+  // read memory outside the segment.
+  if (offset > kBiosSegmentLength - bcpsys::kSize) return -1;
   const uint8_t* bytes = ReadMemory(base + offset, bcpsys::kSize);
   SystemBcpSys.Block = ParseBcpSys(bytes);
   SystemBcpSys.Read = 1;

@@ -34,7 +34,8 @@ int32_t FindSignature(const uint8_t* base, const uint8_t* pattern, uint32_t patt
                       uint32_t rangeLength);
 
 // Finds and reads the running BIOS's BCPSYS block through the mapped segment: 0 when read, -1
-// when the driver finds no "BCPSYS".
+// when the driver finds no "BCPSYS" or finds it too near the end of the segment to hold a
+// whole block.
 int ReadSystemBcpSys();
 
 }  // namespace ql
