@@ -1,0 +1,77 @@
+// The profile of a simulated machine: its flash part, BIOS security, power supply and the faults
+// it shows. Read from the human-readable machine.txt of a machine folder (key = value lines,
+// documented in docs/simulated-machine.md) or filled in directly by tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ql::sim {
+
+// The discovery step at which the flash driver cannot be found or opened.
+enum class DiscoveryFault { kNone, kClassDevices, kInterface, kRemoved, kDetail, kOpen };
+
+// What OnceFlash reports however the block went.
+enum class OnceFlashFault { kNone, kProgram, kErase };
+
+struct BlockSpec {
+  uint32_t blockSize = 0;
+  uint32_t fileOffset = 0;
+  uint32_t linearPtr = 0;
+  bool autoLinear = true;  // LinearPtr = 4 GiB - part size + fileOffset
+  uint32_t attrib = 0;
+};
+
+// Bits of one byte of the part that do not follow erase and program.
+struct StuckBits {
+  uint32_t offset = 0;  // offset in the part
+  uint8_t mask = 0;
+  bool high = true;  // stuck at 1 (cannot be programmed) or at 0 (cannot be erased)
+};
+
+struct SimProfile {
+  // The flash part.
+  uint8_t partCode = 0xBF;
+  bool partSupported = true;
+  uint32_t blockSize = 0x10000;  // of the default, uniform table
+  bool explicitBlocks = false;   // `blocks` replaces the default table (it may be empty)
+  std::vector<BlockSpec> blocks;
+  uint32_t eraseMs = 0;    // per erased block
+  uint32_t programMs = 0;  // per programmed 4 KiB
+  uint32_t readMs = 0;     // per read 4 KiB
+
+  // BIOS security: 0 leaves the BIOS unsecured.
+  uint32_t password = 0;
+  uint32_t lockoutAfter = 3;  // wrong passwords before the BIOS refuses until restart; 0 never
+
+  // Power supply and shutdown.
+  uint8_t acLineStatus = 1;
+  uint8_t batteryFlag = 1;
+  bool shutdownPrivilege = true;
+
+  // Faults.
+  DiscoveryFault discoveryFault = DiscoveryFault::kNone;
+  uint32_t unansweredCalls = 0;        // the first N BIOS calls leave the status block untouched
+  std::string connectRefusal;          // non-empty: Connect fails with -11 and this text
+  std::string disconnectRefusal;       // non-empty: Disconnect fails with -12 and this text
+  bool connectWithoutData = false;     // Connect succeeds with Code 0 and no block table
+  std::vector<uint32_t> readFailsAt;   // part offsets a ReadFlash cannot cover
+  std::vector<uint32_t> eraseFailsAt;  // part offsets whose erase leaves the range as it was
+  std::vector<StuckBits> stuckBits;
+  OnceFlashFault onceFlashFault = OnceFlashFault::kNone;
+  uint32_t kernelMemoryLimit = 64u << 20;  // bytes of kernel buffers the driver can hold at once
+};
+
+// Parses machine.txt text into *profile (which keeps its defaults for keys not given). On a bad
+// line answers false with *error naming the line and the key.
+bool ParseProfile(const std::string& text, SimProfile* profile, std::string* error);
+
+// Parses one "key = value" setting into *profile, as a line of machine.txt would.
+bool ApplyProfileSetting(const std::string& key, const std::string& value, SimProfile* profile,
+                         std::string* error);
+
+// A number as the profile writes it: decimal or 0x-prefixed hexadecimal, within u32.
+bool ParseNumber(const std::string& text, uint32_t* value);
+
+}  // namespace ql::sim
