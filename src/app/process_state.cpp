@@ -1,5 +1,7 @@
 #include "app/process_state.h"
 
+#include "app/manufacturing_log.h"
+#include "app/options.h"
 #include "app/startup.h"
 #include "driver/driver_link.h"
 #include "bios/bios_interface.h"
@@ -19,6 +21,8 @@ namespace ql {
 void ResetProcessState() {
   // app
   Startup = StartupState{};
+  Options = OptionsState{};
+  ManufacturingLog = ManufacturingLogState{};
   // driver
   DriverLink = DriverLinkState{};
   DriverBlocks = DriverBlockSet{};
