@@ -1,0 +1,12 @@
+// romtool: builds and inspects ROM images with the BIOS's signature blocks, and makes simulated
+// machines from them.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "sim/romtool_commands.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return ql::sim::RunRomtool(args, std::cout, std::cerr);
+}
