@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "dmi/image_dmi.h"
+#include "driver/bios_call.h"
 #include "flash/progress.h"
 #include "platform/platform.h"
 
@@ -71,7 +72,7 @@ int AllocateRomImage(WindowHandle owner, uint32_t size) {
   auto* buffer = static_cast<uint8_t*>(HeapAllocZeroed(size));
   if (buffer == nullptr) {
     Tell(owner, kMsgNoMemoryForRomImage, kMbOk);
-    TheMachine().ExitProcess(1);
+    FatalExit(owner);
   }
   RomImage.Buffer = buffer;
   RomImage.BufferSize = size;
