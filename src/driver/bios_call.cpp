@@ -1,5 +1,6 @@
 #include "driver/bios_call.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "app/startup.h"
@@ -112,6 +113,7 @@ void FatalExit(WindowHandle) {
   ReleaseBiosCallResources();
   TheDesktop().ReleaseSkin();
   TheMachine().ExitProcess(1);
+  std::abort();  // the platform's exit does not return; never let a fatal end run on
 }
 
 }  // namespace ql
