@@ -290,8 +290,8 @@ RomSpec NewerSpec() {
   RomSpec s = InstalledSpec();
   s.buildDate = "08/22/05";
   s.buildTime = "14:05:00";
-  s.dmi = {"To be filled", "System maker", "Product name",
-           "Rev XX",       "Serial-00000", "Chassis-00000"};
+  s.dmi = {"To be filled", "System Maker Co", "Product XYZ",
+           "Rev XX",       "Serial-000000",   "Chassis-00000"};
   s.uuid.fill(0xFF);
   s.fillSeed = 2;
   return s;
