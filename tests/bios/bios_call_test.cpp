@@ -66,7 +66,7 @@ TEST_F(BiosCallTest, ACallWritesTheWholeParameterBlockTriggersAndReadsTheStatusB
   fake.bios = [](const SeenCall&) { return BiosAnswer{0x56425146u, 0, 1, {}}; };
   size_t before = machine.calls.size();
   EXPECT_EQ(BiosCall(biosfn::kReadFlash), 1u);
-  EXPECT_EQ(CodesFrom(before), (std::vector<uint32_t>{kIoctlFillMemory, kIoctlWriteMemory,
+  ASSERT_EQ(CodesFrom(before), (std::vector<uint32_t>{kIoctlFillMemory, kIoctlWriteMemory,
                                                       kIoctlTriggerBiosCall, kIoctlReadMemory}));
 
   const std::vector<uint8_t>& write = machine.calls[before + 1].request;

@@ -91,6 +91,7 @@ TEST_F(SessionTest, AnOpenBiosConnectsIdentifiesThePartAndLaysTheBlockMap) {
   EXPECT_EQ(FlashPart.FlashBlockTable[1].Attrib, 1u);
   EXPECT_EQ(Progress.BaselineBlockMap[6 * 128], kCellLeftOut);  // block 1, at 0x60000
   EXPECT_EQ(fake.Calls(biosfn::kConnect), 1);
+  ASSERT_FALSE(fake.seen.empty());
   EXPECT_EQ(fake.seen[0].param[0], 0u);
 
   // An open session is not opened again.
@@ -150,6 +151,7 @@ TEST_F(SessionTest, ARightPasswordOnTheSecondTryIsReusedSilentlyForTheRestOfTheR
   EXPECT_EQ(desktop.passwordDialogs, 2);
   EXPECT_EQ(BiosSession.PasswordEntered, 1u);
   // GetFlashPartId sets nothing: it carries the accepted Connect's password.
+  ASSERT_GE(fake.seen.size(), 4u);
   ASSERT_EQ(fake.seen[3].function, biosfn::kGetFlashPartId);
   EXPECT_EQ(fake.seen[3].param[0], 4711u);
 
@@ -158,6 +160,7 @@ TEST_F(SessionTest, ARightPasswordOnTheSecondTryIsReusedSilentlyForTheRestOfTheR
   EXPECT_EQ(Connect(), std::nullopt);
   EXPECT_EQ(desktop.passwordDialogs, 2);
   EXPECT_TRUE(desktop.messages.empty());
+  ASSERT_GE(fake.seen.size(), 6u);
   EXPECT_EQ(fake.seen[5].function, biosfn::kConnect);
   EXPECT_EQ(fake.seen[5].param[0], 4711u);
 }

@@ -1,0 +1,263 @@
+// The BIOS session on the simulated machine: discovery at start-up, the connect sequence against
+// the simulated BIOS services with their password protocol and faults, and the disconnect.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "bios/bios_interface.h"
+#include "bios/bios_session.h"
+#include "bios/flash_part.h"
+#include "dmi/dmi_strings.h"
+#include "driver/bios_call.h"
+#include "driver/driver_link.h"
+#include "fake_bios.h"
+#include "rom/bcp_sys.h"
+#include "rom/rom_image.h"
+#include "sim/rom_builder.h"
+#include "sim/sim_machine.h"
+#include "support/seam_fixture.h"
+
+namespace ql::testing {
+namespace {
+
+class BiosScenarioTest : public SeamTest {
+ protected:
+  BiosScenarioTest() { Make(sim::SimProfile{}, Image(spec)); }
+  Machine* MachineUnderTest() override { return sim_.get(); }
+
+  static std::vector<uint8_t> Image(const sim::RomSpec& s) {
+    std::vector<uint8_t> image;
+    std::string error;
+    EXPECT_TRUE(sim::BuildRom(s, &image, &error)) << error;
+    return image;
+  }
+  void Make(const sim::SimProfile& profile, std::vector<uint8_t> part, sim::BootState boot = {}) {
+    std::string error;
+    sim_ = sim::SimMachine::Create(profile, std::move(part), &error, std::move(boot));
+    ASSERT_TRUE(sim_) << error;
+    sim_->exitProcess = [](int code) { throw ProcessExit{code}; };
+    sim_->closeProgram = [] { throw ProcessExit{0}; };
+  }
+  // Another machine for this test, in place of the default one.
+  void Use(const sim::SimProfile& profile, std::vector<uint8_t> part, sim::BootState boot = {}) {
+    Make(profile, std::move(part), std::move(boot));
+    InstallPlatform(PlatformSeam{&desktop, sim_.get(), &files, &allocator});
+  }
+  void Use(const sim::SimProfile& profile) { Use(profile, Image(spec)); }
+
+  // The start-up of the program up to its first command.
+  void Start() {
+    ASSERT_EQ(OpenDriver(nullptr), 0);
+    ASSERT_EQ(DiscoverBiosInterface(nullptr), 0);
+    SetUpBiosCallBuffers(nullptr);
+    RomImage.RomSize = SystemBcpSys.Block.RomSizeKb * 1024u;
+  }
+  std::optional<int> Connect() {
+    return ExitStatusOf([] { ConnectBios(nullptr); });
+  }
+  uint32_t Connects() const { return sim_->BiosCallCount(biosfn::kConnect); }
+  static MessageRecord Stop(const char* text) { return {text, "Quorrelite", 0x10}; }
+  static MessageRecord Plain(const char* text) { return {text, "Quorrelite", 0}; }
+  static MessageRecord Secured() {
+    return {"The system is secured, you'll need to enter password upon backup or flash.",
+            "Quorrelite", 0x30};
+  }
+
+  sim::RomSpec spec;
+  std::unique_ptr<sim::SimMachine> sim_;
+};
+
+TEST_F(BiosScenarioTest, StartUpFindsTheRunningBiosAndASessionOpensAndCloses) {
+  Start();
+  EXPECT_EQ(BiosInterface.TriggerPort, spec.triggerPort);
+  EXPECT_EQ(BiosInterface.TriggerValue, spec.triggerValue);
+  EXPECT_EQ(SystemBcpSys.Block.RomSizeKb, 512);
+  const SystemDmiRecord& dmi = DmiStrings.SystemDmi;
+  EXPECT_EQ(dmi.SystemDmiPresent, 1u);
+  EXPECT_STREQ(dmi.Manufacturer.Text(), "Quorrel Systems");
+  EXPECT_STREQ(dmi.ChassisSerial.Text(), "CH-0000000");
+  EXPECT_EQ(dmi.SystemUuidPresent, 1u);
+
+  EXPECT_EQ(Connect(), std::nullopt);
+  EXPECT_TRUE(desktop.messages.empty());
+  EXPECT_TRUE(sim_->Bios().SessionOpen());
+  EXPECT_EQ(BiosSession.Connected, 1u);
+  EXPECT_EQ(FlashPart.FlashPartCode, 0xBF);
+  ASSERT_EQ(FlashPart.BlockCount, static_cast<int32_t>(sim_->Bios().Table().size()));
+  EXPECT_EQ(FlashPart.FlashBlockTable[0].LinearPtr, sim_->Bios().Table()[0].linearPtr);
+  EXPECT_EQ(Connects(), 1u);
+
+  DisconnectBios(nullptr);
+  EXPECT_FALSE(sim_->Bios().SessionOpen());
+  EXPECT_EQ(BiosSession.Connected, 0u);
+}
+
+TEST_F(BiosScenarioTest, ABiosThatStaysSilentIsTriedThreeTimesAndThenGivenUp) {
+  sim::SimProfile profile;
+  profile.unansweredCalls = 3;
+  Use(profile);
+  Start();
+  EXPECT_EQ(Connect(), 1);
+  EXPECT_EQ(Connects(), 3u);
+  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{Stop("Unknow connect Fail!!")}));
+  EXPECT_EQ(sim_->DriverRequestCount(kIoctlFreeKernelMemory), 4u);
+  EXPECT_EQ(sim_->DriverRequestCount(kIoctlUnmapPhysicalMemory), 1u);
+
+  // Two silent calls are forgiven: the third answers and the session opens without a word.
+  profile.unansweredCalls = 2;
+  Use(profile);
+  ResetProcessState();
+  desktop.messages.clear();
+  Start();
+  EXPECT_EQ(Connect(), std::nullopt);
+  EXPECT_EQ(Connects(), 3u);
+  EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST_F(BiosScenarioTest, ARefusingBiosIsAskedOnceAndItsReasonShown) {
+  sim::SimProfile unsupported;
+  unsupported.partSupported = false;
+  sim::SimProfile text;
+  text.connectRefusal = "Flash is write-protected by the board jumper";
+  const std::pair<sim::SimProfile, MessageRecord> cases[] = {
+      {unsupported, Stop("You are not allowed to flash BIOS!!\n"
+                         "Because the flash part is not supported!! ")},
+      {text, Stop("Flash is write-protected by the board jumper")},
+  };
+  for (const auto& [profile, message] : cases) {
+    Use(profile);
+    ResetProcessState();
+    desktop.messages.clear();
+    Start();
+    EXPECT_EQ(Connect(), 1);
+    EXPECT_EQ(Connects(), 1u);
+    EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{message});
+  }
+}
+
+TEST_F(BiosScenarioTest, ABiosLockedFromAnEarlierRunRefusesAtOnce) {
+  sim::SimProfile profile;
+  profile.password = 4711;
+  Use(profile, Image(spec), sim::BootState{{}, 3});
+  Start();
+  EXPECT_EQ(Connect(), 1);
+  EXPECT_EQ(Connects(), 1u);
+  EXPECT_EQ(desktop.passwordDialogs, 0);
+  EXPECT_EQ(desktop.messages,
+            (std::vector<MessageRecord>{
+                Stop("You are not allowed to flash BIOS!! Unless you restart the system!!\n"
+                     "Because you have entered wrong password too many times!! ")}));
+}
+
+TEST_F(BiosScenarioTest, ASecuredBiosTakesThePasswordOnceForTheWholeRun) {
+  sim::SimProfile profile;
+  profile.password = 4711;
+  Use(profile);
+  Start();
+  desktop.passwordAnswers = {"1234", "4711"};
+  EXPECT_EQ(Connect(), std::nullopt);
+  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{Secured(), Stop("Password Error!!")}));
+  EXPECT_EQ(Connects(), 3u);  // the silent one, then one per typed password
+  EXPECT_EQ(FlashPart.FlashPartCode, 0xBF);
+  DisconnectBios(nullptr);
+
+  EXPECT_EQ(Connect(), std::nullopt);
+  EXPECT_EQ(desktop.passwordDialogs, 2);
+  EXPECT_EQ(desktop.messages.size(), 2u);
+  EXPECT_EQ(Connects(), 4u);
+  EXPECT_TRUE(sim_->Bios().SessionOpen());
+}
+
+TEST_F(BiosScenarioTest, WrongPasswordsEndInTheLockoutWhoeverCountsThem) {
+  // The program counts three; a BIOS that counts itself refuses the third with -7.
+  const std::pair<uint32_t, int> cases[] = {{0, 3}, {3, 2}};
+  for (const auto& [lockoutAfter, passwordErrors] : cases) {
+    sim::SimProfile profile;
+    profile.password = 4711;
+    profile.lockoutAfter = lockoutAfter;
+    Use(profile);
+    ResetProcessState();
+    desktop.messages.clear();
+    desktop.passwordDialogs = 0;
+    Start();
+    desktop.passwordAnswers = {"1", "2", "3", "4711"};
+    EXPECT_EQ(Connect(), 1);
+    EXPECT_EQ(desktop.passwordDialogs, 3);
+    std::vector<MessageRecord> expected{Secured()};
+    for (int i = 0; i < passwordErrors; ++i) expected.push_back(Stop("Password Error!!"));
+    expected.push_back(Stop("You are not allowed to flash bios because of password error !! "));
+    EXPECT_EQ(desktop.messages, expected) << "lockout after " << lockoutAfter;
+    EXPECT_FALSE(sim_->Bios().SessionOpen());
+  }
+}
+
+TEST_F(BiosScenarioTest, AConnectWithoutDataOpensTheSessionWithoutATable) {
+  sim::SimProfile profile;
+  profile.connectWithoutData = true;
+  Use(profile);
+  Start();
+  EXPECT_EQ(Connect(), std::nullopt);
+  EXPECT_EQ(desktop.messages,
+            (std::vector<MessageRecord>{Plain("No data back to App 4k buffer ")}));
+  EXPECT_EQ(BiosSession.Connected, 1u);
+  EXPECT_EQ(FlashPart.BlockTableBuilt, 0u);
+  EXPECT_EQ(FlashPart.FlashPartCode, 0xBF);
+}
+
+TEST_F(BiosScenarioTest, AnEmptyBlockTableEndsTheRun) {
+  sim::SimProfile profile;
+  profile.explicitBlocks = true;
+  Use(profile);
+  Start();
+  EXPECT_EQ(Connect(), 1);
+  EXPECT_EQ(desktop.messages,
+            (std::vector<MessageRecord>{Plain("You did not have Correct Flash Block in BIOS")}));
+}
+
+TEST_F(BiosScenarioTest, ADisconnectRefusedWithATextEndsTheRun) {
+  sim::SimProfile profile;
+  profile.disconnectRefusal = "Flash part still busy";
+  Use(profile);
+  Start();
+  ASSERT_EQ(Connect(), std::nullopt);
+  EXPECT_EQ(ExitStatusOf([] { DisconnectBios(nullptr); }), 1);
+  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{Stop("Flash part still busy")}));
+  EXPECT_EQ(desktop.skinReleases, 1);
+}
+
+TEST_F(BiosScenarioTest, ABiosWithoutBcpFexOrBcpSysIsNotServed) {
+  sim::RomSpec noFex = spec;
+  noFex.withFex = false;
+  Use(sim::SimProfile{}, Image(noFex));
+  ASSERT_EQ(OpenDriver(nullptr), 0);
+  EXPECT_EQ(DiscoverBiosInterface(nullptr), -1);
+  EXPECT_EQ(sim_->DriverRequestCount(kIoctlUnmapPhysicalMemory), 1u);
+  EXPECT_EQ(BiosInterface.BiosSegment, 0u);
+
+  std::vector<uint8_t> noSys = Image(spec);
+  for (size_t at = noSys.size() - 0x10000; at + 6 <= noSys.size(); ++at) {
+    if (std::memcmp(noSys.data() + at, "BCPSYS", 6) == 0) noSys[at] = 'X';
+  }
+  Use(sim::SimProfile{}, noSys);
+  ResetProcessState();
+  ASSERT_EQ(OpenDriver(nullptr), 0);
+  EXPECT_EQ(DiscoverBiosInterface(nullptr), -1);
+  EXPECT_EQ(DmiStrings.SystemDmi.SystemDmiPresent, 0u);
+  EXPECT_EQ(sim_->DriverRequestCount(kIoctlUnmapPhysicalMemory), 0u);
+}
+
+TEST_F(BiosScenarioTest, KernelMemoryTooShortForTheBuffersEndsTheRunBeforeAnyCall) {
+  sim::SimProfile profile;
+  profile.kernelMemoryLimit = 2 * TransferSize + 60;  // no room for the status block
+  Use(profile);
+  ASSERT_EQ(OpenDriver(nullptr), 0);
+  ASSERT_EQ(DiscoverBiosInterface(nullptr), 0);
+  EXPECT_EQ(ExitStatusOf([] { SetUpBiosCallBuffers(nullptr); }), 1);
+  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{Stop("Memory allocate error")}));
+  EXPECT_EQ(sim_->DriverRequestCount(kIoctlFillMemory), 0u);
+  EXPECT_EQ(sim_->DriverRequestCount(kIoctlFreeKernelMemory), 4u);
+  EXPECT_EQ(sim_->DriverRequestCount(kIoctlUnmapPhysicalMemory), 1u);
+}
+
+}  // namespace
+}  // namespace ql::testing
