@@ -18,3 +18,4 @@
 #undef LoadBitmap
 #undef CreateFile
 #undef GetCurrentDirectory
+#undef ExitWindows

@@ -1,5 +1,6 @@
 #include "platform/win32/win32_machine.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "platform/win32/win.h"
@@ -12,6 +13,10 @@ constexpr GUID kFlashDriverClass = {
     0xC0CF0640, 0x5F6E, 0x11D2, {0xB6, 0x77, 0x00, 0xC0, 0xDF, 0xE4, 0xC1, 0xF4}};
 
 static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) <= 64, "interface record does not fit");
+// The detail record's size field is the platform's own: 5 for the packed 32-bit layout, 8 on
+// x86_64, where the path follows the u32 size field at offset 4 all the same.
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == (sizeof(void*) == 8 ? 8 : 5));
+static_assert(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) == kDetailPathOffset);
 
 }  // namespace
 
