@@ -58,6 +58,9 @@ int LoadRomFile(WindowHandle owner, const char* path);
 // memory cannot be had. Always 1.
 int AllocateRomImage(WindowHandle owner, uint32_t size);
 // 1 when the loaded image may be flashed on this machine; a refusal has shown its message.
+// An image taken at the older-year warning or at one of the date questions is not held to the
+// size rule: the person chose it knowing it is not newer. The flash passes therefore must not
+// trust the image to cover the block table; they keep every block inside LoadedImageSize.
 int CheckImageCompatibility(WindowHandle owner);
 
 // The bytes of the image buffer that may be read: RomSize, but never past the allocation (a
