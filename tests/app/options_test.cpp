@@ -71,9 +71,12 @@ TEST_F(OptionsTest, StoredBytesBecomeTheOptionsAsTheyStand) {
     Bytes options;
   };
   const Case cases[] = {
-      {{0, 1, 0, 1}, {0, 1, 0, 1}}, {{}, {0, 0, 0, 0}},  // an empty file: the untouched transfer
-                                                         // bytes, and no message
-      {{2, 1, 1, 1}, {2, 1, 1, 1}}, {{1, 0}, {1, 0, 0, 0}}, {{0, 0, 0, 0, 9, 9}, {0, 0, 0, 0}},
+      {{0, 1, 0, 1}, {0, 1, 0, 1}},
+      {{}, {0, 0, 0, 0}},  // an empty file: the untouched transfer
+                           // bytes, and no message
+      {{2, 1, 1, 1}, {2, 1, 1, 1}},
+      {{1, 0}, {1, 0, 0, 0}},
+      {{0, 0, 0, 0, 9, 9}, {0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.stored));
