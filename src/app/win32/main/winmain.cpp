@@ -1,5 +1,8 @@
 // The entry point of quorrelite.exe.
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
 
 #include "app/startup.h"
 #include "app/win32/startup_inputs.h"
@@ -9,18 +12,32 @@
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_machine.h"
+#include "sim/sim_machine.h"
 
 namespace {
 
 ql::Win32Desktop gDesktop;
-ql::Win32Machine gMachine;
+ql::Win32Machine gRealMachine;
+std::unique_ptr<ql::sim::SimMachine> gSimMachine;
 ql::Win32Files gFiles;
 ql::Win32Allocator gAllocator;
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  ql::InstallPlatform(ql::PlatformSeam{&gDesktop, &gMachine, &gFiles, &gAllocator});
+  // QUORRELITE_MACHINE names a simulated machine folder: the demo, training and test bed.
+  ql::Machine* machine = &gRealMachine;
+  if (const char* folder = std::getenv("QUORRELITE_MACHINE"); folder != nullptr && *folder) {
+    std::string error;
+    gSimMachine = ql::sim::OpenSimMachine(folder, &error);
+    if (!gSimMachine) {
+      std::string text = "The simulated machine cannot be used:\n" + error;
+      MessageBoxA(nullptr, text.c_str(), "Quorrelite", MB_ICONHAND);
+      return 1;
+    }
+    machine = gSimMachine.get();
+  }
+  ql::InstallPlatform(ql::PlatformSeam{&gDesktop, machine, &gFiles, &gAllocator});
   ql::Win32StartupInputs gathered = ql::GatherStartupInputs(instance);
   ql::RunStartup(gathered.inputs);
 
