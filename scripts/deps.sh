@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only those that are missing.
+# Safe to run again. Sourced or run: scripts/deps.sh [extra packages...]
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format   # native builds and sanitizers
+  googletest libgtest-dev                                       # native and cross-built tests
+  mingw-w64                                                     # the Windows program
+  wine wine64 xvfb xauth                                        # running it on Linux
+  imagemagick                                                   # screenshots
+  python3
+  "$@"
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq \
+    "${missing[@]}" >/dev/null
+fi
