@@ -64,7 +64,9 @@ void OpenManufacturingLog(WindowHandle owner) {
                 Startup.ProgramDirectory, kLogFileName);
   Files& files = TheFiles();
   FileHandle file = files.Open(ManufacturingLog.LogPath, FileMode::kReadExisting);
-  if (file == kInvalidFile) file = files.Open(ManufacturingLog.LogPath, FileMode::kCreateAlways);
+  // A log that exists but cannot be read just now (held by another program) must not be emptied:
+  // only a missing log is created.
+  if (file == kInvalidFile) file = files.Open(ManufacturingLog.LogPath, FileMode::kCreateNew);
   if (file == kInvalidFile) {
     TheDesktop().ShowMessageBox(owner, kMsgCannotCreateLog, kProgramName, kMbIconExclamation);
     ManufacturingLog.LogReady = 0;

@@ -12,6 +12,7 @@ inline constexpr uint32_t kInvalidFileSize = 0xFFFFFFFFu;
 enum class FileMode {
   kReadExisting,    // read, existing files only
   kCreateAlways,    // write, created or truncated
+  kCreateNew,       // write, created only where no file of that name exists
   kAppendExisting,  // read and write, existing files only (the caller seeks to the end)
 };
 

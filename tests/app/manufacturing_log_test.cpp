@@ -43,6 +43,16 @@ class ManufacturingLogTest : public SeamTest {
   std::string path_;
 };
 
+TEST_F(ManufacturingLogTest, ALogThatCannotBeReadJustNowIsNeverEmptied) {
+  std::ofstream(path_, std::ios::binary) << "earlier run\r\n";
+  files.failReadOpen.insert(path_);
+  OpenManufacturingLog(nullptr);
+  EXPECT_EQ(Log(), "earlier run\r\n");
+  ASSERT_EQ(desktop.messages.size(), 1u);
+  EXPECT_EQ(desktop.messages[0],
+            (MessageRecord{"Can not create manufacture log file!!", "Quorrelite", 0x30}));
+}
+
 TEST_F(ManufacturingLogTest, EachRunAppendsItsHeaderAfterAnEmptyLineAndNothingIsLost) {
   std::ofstream(path_, std::ios::binary) << "earlier line\r\n";
   OpenManufacturingLog(nullptr);

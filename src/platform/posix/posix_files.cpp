@@ -17,6 +17,9 @@ FileHandle PosixFiles::Open(const char* name, FileMode mode) {
     case FileMode::kCreateAlways:
       flags = O_WRONLY | O_CREAT | O_TRUNC;
       break;
+    case FileMode::kCreateNew:
+      flags = O_WRONLY | O_CREAT | O_EXCL;
+      break;
     case FileMode::kAppendExisting:
       flags = O_RDWR;
       break;

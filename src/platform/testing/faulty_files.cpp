@@ -5,6 +5,7 @@ namespace ql::testing {
 FileHandle FaultyFiles::Open(const char* name, FileMode mode) {
   opened.emplace_back(name);
   if (failOpen.count(name) != 0) return kInvalidFile;
+  if (mode == FileMode::kReadExisting && failReadOpen.count(name) != 0) return kInvalidFile;
   FileHandle h = inner_.Open(name, mode);
   if (h != kInvalidFile) ++openHandles;
   return h;

@@ -15,9 +15,10 @@ class FaultyFiles final : public Files {
  public:
   explicit FaultyFiles(Files& inner) : inner_(inner) {}
 
-  std::set<std::string> failOpen;  // names whose Open fails
-  int failWriteOnCall = 0;         // 1-based over all writes; 0 = never
-  int failReadOnCall = 0;          // 1-based over all reads; 0 = never
+  std::set<std::string> failOpen;      // names whose Open fails
+  std::set<std::string> failReadOpen;  // names whose Open for reading fails (held elsewhere)
+  int failWriteOnCall = 0;             // 1-based over all writes; 0 = never
+  int failReadOnCall = 0;              // 1-based over all reads; 0 = never
   bool failSize = false;
   bool failSeek = false;
 

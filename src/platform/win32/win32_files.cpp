@@ -21,6 +21,10 @@ FileHandle Win32Files::Open(const char* name, FileMode mode) {
       access = GENERIC_WRITE;
       disposition = CREATE_ALWAYS;
       break;
+    case FileMode::kCreateNew:
+      access = GENERIC_WRITE;
+      disposition = CREATE_NEW;
+      break;
     case FileMode::kAppendExisting:
       access = GENERIC_READ | GENERIC_WRITE;
       break;
