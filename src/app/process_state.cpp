@@ -1,5 +1,6 @@
 #include "app/process_state.h"
 
+#include "app/main_controller.h"
 #include "app/manufacturing_log.h"
 #include "app/options.h"
 #include "app/startup.h"
@@ -23,6 +24,7 @@ void ResetProcessState() {
   Startup = StartupState{};
   Options = OptionsState{};
   ManufacturingLog = ManufacturingLogState{};
+  MainController = MainControllerState{};
   // driver
   DriverLink = DriverLinkState{};
   DriverBlocks = DriverBlockSet{};

@@ -1,0 +1,179 @@
+#include "dmi/dmi_settings.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "rom/rom_image.h"
+
+namespace ql {
+namespace {
+
+// Copies at most `room` - 1 characters and always terminates; `room` never exceeds the target.
+template <size_t N>
+void CopyText(char (&to)[N], const char* from, uint32_t room = N) {
+  room = std::min<uint32_t>(room, N);
+  std::memset(to, 0, N);
+  if (room == 0) return;
+  std::memcpy(to, from, strnlen(from, room - 1));
+}
+
+void ShowAll(DmiFieldTexts* shown, const char* text) {
+  CopyText(shown->Manufacturer, text);
+  CopyText(shown->Product, text);
+  CopyText(shown->Version, text);
+  CopyText(shown->SystemSerial, text);
+  CopyText(shown->Uuid, text);
+}
+
+void ShowUuid(DmiFieldTexts* shown, bool present, const uint8_t* bytes) {
+  if (!present) {
+    CopyText(shown->Uuid, kDmiTextUuidNotSupported);
+    return;
+  }
+  char text[kUuidDisplaySize];
+  UuidDisplayText(bytes, text);
+  CopyText(shown->Uuid, text);
+}
+
+// The text of a string the record keeps from its length byte on.
+template <size_t N>
+void ShowString(char (&to)[N], const DmiStringCopy& s) {
+  CopyText(to, s.Text(), std::min<uint32_t>(N, kDmiCopySize - 1));
+}
+
+// A limit the record can keep: the typed text and its terminator fit an EnteredDmi field.
+uint32_t LimitOf(uint8_t length) {
+  return std::min<uint32_t>(length, kDmiCopySize - 1);
+}
+
+}  // namespace
+
+char* DmiFieldTexts::Field(int index) {
+  char* fields[kDmiEntryFieldCount] = {Manufacturer, Product, Version, SystemSerial, Uuid};
+  return index >= 0 && index < kDmiEntryFieldCount ? fields[index] : nullptr;
+}
+
+const char* DmiFieldTexts::Field(int index) const {
+  return const_cast<DmiFieldTexts*>(this)->Field(index);
+}
+
+int DmiRadioOfMode(DmiModeValue mode) {
+  switch (mode) {
+    case DmiModeValue::KeepCurrent:
+      return kIdcDmiKeepCurrent;
+    case DmiModeValue::DontKeep:
+      return kIdcDmiDontKeep;
+    case DmiModeValue::NewStrings:
+      return kIdcDmiNewStrings;
+  }
+  return -1;
+}
+
+bool DmiModeOfRadio(int id, DmiModeValue* mode) {
+  switch (id) {
+    case kIdcDmiKeepCurrent:
+      *mode = DmiModeValue::KeepCurrent;
+      return true;
+    case kIdcDmiDontKeep:
+      *mode = DmiModeValue::DontKeep;
+      return true;
+    case kIdcDmiNewStrings:
+      *mode = DmiModeValue::NewStrings;
+      return true;
+    default:
+      return false;
+  }
+}
+
+const char* DmiModeCaption(DmiModeValue mode) {
+  switch (mode) {
+    case DmiModeValue::KeepCurrent:
+      return kDmiCaptionKeepCurrent;
+    case DmiModeValue::DontKeep:
+      return kDmiCaptionDontKeep;
+    case DmiModeValue::NewStrings:
+      return kDmiCaptionNewStrings;
+  }
+  return "";
+}
+
+bool DmiEntryFieldsEnabled(DmiModeValue mode) {
+  return mode == DmiModeValue::NewStrings;
+}
+
+void ShowDmiForMode(DmiModeValue mode, DmiFieldTexts* shown) {
+  *shown = DmiFieldTexts{};
+  DmiStrings.DmiMode = mode;
+  const SystemDmiRecord& system = DmiStrings.SystemDmi;
+  const ImageDmiRecord& image = DmiStrings.ImageDmi;
+  switch (mode) {
+    case DmiModeValue::KeepCurrent:
+      RomImage.FlashEnabled = RomImage.BackupEnabled = RomImage.ImageLoaded != 0 ? 1 : 0;
+      if (system.SystemDmiPresent == 0) {
+        ShowAll(shown, kDmiTextNoSystemStrings);
+      } else {
+        ShowString(shown->Manufacturer, system.Manufacturer);
+        ShowString(shown->Product, system.Product);
+        ShowString(shown->Version, system.Version);
+        ShowString(shown->SystemSerial, system.SystemSerial);
+      }
+      ShowUuid(shown, system.SystemUuidPresent != 0, system.Uuid);
+      return;
+    case DmiModeValue::DontKeep:
+      if (RomImage.ImageLoaded == 0) {
+        RomImage.FlashEnabled = RomImage.BackupEnabled = 0;
+        ShowAll(shown, kDmiTextFileNotRead);
+        return;
+      }
+      RomImage.FlashEnabled = RomImage.BackupEnabled = 1;
+      if (RomImage.ImageDmiPresent == 0) {
+        ShowAll(shown, kDmiTextNoFileStrings);
+        return;
+      }
+      ShowString(shown->Manufacturer, image.Manufacturer);
+      ShowString(shown->Product, image.Product);
+      ShowString(shown->Version, image.Version);
+      ShowString(shown->SystemSerial, image.SystemSerial);
+      ShowUuid(shown, image.ImageUuidSupported != 0, image.Uuid);
+      return;
+    case DmiModeValue::NewStrings: {
+      // A flash of new strings rewrites the installed BIOS's own copy: no image is needed.
+      RomImage.FlashEnabled = RomImage.BackupEnabled = 1;
+      const EnteredDmiRecord& entered = DmiStrings.EnteredDmi;
+      CopyText(shown->Manufacturer, entered.Manufacturer);
+      CopyText(shown->Product, entered.Product);
+      CopyText(shown->Version, entered.Version);
+      CopyText(shown->SystemSerial, entered.SystemSerial);
+      CopyText(shown->Uuid, entered.Uuid);
+      return;
+    }
+  }
+}
+
+void DmiEntryFieldLimits(uint32_t (&limits)[kDmiEntryFieldCount]) {
+  const SystemDmiRecord& system = DmiStrings.SystemDmi;
+  limits[0] = LimitOf(system.Manufacturer.Length());
+  limits[1] = LimitOf(system.Product.Length());
+  limits[2] = LimitOf(system.Version.Length());
+  limits[3] = LimitOf(system.SystemSerial.Length());
+  limits[4] = kEnteredUuidLength;
+}
+
+int ConfirmDmiSettings(const DmiFieldTexts& typed) {
+  if (DmiStrings.DmiMode == DmiModeValue::NewStrings) {
+    uint32_t limits[kDmiEntryFieldCount];
+    DmiEntryFieldLimits(limits);
+    EnteredDmiRecord& entered = DmiStrings.EnteredDmi;
+    CopyText(entered.Manufacturer, typed.Manufacturer, limits[0] + 1);
+    CopyText(entered.Product, typed.Product, limits[1] + 1);
+    CopyText(entered.Version, typed.Version, limits[2] + 1);
+    CopyText(entered.SystemSerial, typed.SystemSerial, limits[3] + 1);
+    CopyText(entered.Uuid, typed.Uuid, limits[4] + 1);
+  }
+  TheDesktop().EnableControl(Control::kFlash, RomImage.FlashEnabled != 0);
+  TheDesktop().EnableControl(Control::kBackup, RomImage.BackupEnabled != 0);
+  return 1;
+}
+
+}  // namespace ql
