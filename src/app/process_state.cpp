@@ -11,6 +11,12 @@
 #include "driver/bios_call.h"
 #include "dmi/system_dmi.h"
 #include "dmi/dmi_strings.h"
+#include "dmi/dmi_flash.h"
+#include "flash/backup.h"
+#include "flash/block_passes.h"
+#include "flash/flash_job.h"
+#include "flash/once_flash.h"
+#include "flash/power.h"
 #include "driver/driver_requests.h"
 #include "flash/progress.h"
 #include "rom/bcp_sys.h"
@@ -38,9 +44,15 @@ void ResetProcessState() {
   RomImage = RomImageState{};
   // flash
   Progress = ProgressState{};
+  BlockPasses = BlockPassState{};
+  OnceFlashMemory = OnceFlashMemoryState{};
+  Backup = BackupState{};
+  Power = PowerState{};
+  FlashJob = FlashJobState{};
   // dmi
   DmiStrings = DmiStringsState{};
   SystemDmiRead = SystemDmiReadState{};
+  DmiFlash = DmiFlashState{};
 }
 
 }  // namespace ql

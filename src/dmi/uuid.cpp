@@ -2,7 +2,14 @@
 
 #include <cstring>
 
+#include "app/startup.h"
+#include "dmi/carry_over.h"
+#include "dmi/dmi_strings.h"
+#include "dmi/image_dmi.h"
+#include "platform/bytes.h"
+#include "platform/platform.h"
 #include "rom/bcp_layout.h"
+#include "rom/rom_image.h"
 
 namespace ql {
 namespace {
@@ -25,6 +32,34 @@ void UuidDisplayText(const uint8_t* bytes, char (&text)[kUuidDisplaySize]) {
   } else {
     std::memcpy(text, bytes, bcpdmi::kUuidLength);
   }
+}
+
+uint32_t CarryUuidIntoImage(WindowHandle window) {
+  int32_t at = FindImageBcpDmi();
+  if (at < 0) return 0;
+  const uint8_t* header = RomImage.Buffer + at;
+  // Signed, as the image reader judges them.
+  int major = static_cast<int8_t>(header[bcpdmi::kMajorVersion]);
+  int minor = static_cast<int8_t>(header[bcpdmi::kMinorVersion]);
+  int64_t u = -1;
+  if (major >= bcpdmi::kUuidMinMajor && minor >= bcpdmi::kUuidMinMinor) {
+    u = ImageDmiRange(GetLe16(header + bcpdmi::kUuidOffset), 0, bcpdmi::kUuidFieldLength);
+  }
+  // A field the image does not wholly hold is no field: nothing is written outside the image.
+  DmiStrings.ImageDmi.ImageUuidSupported = u >= 0 ? 1 : 0;
+
+  SystemDmiRecord& system = DmiStrings.SystemDmi;
+  if (system.SystemUuidPresent != 1) return 1;
+  if (u < 0) {
+    TheDesktop().ShowMessageBox(window, kMsgImageHasNoUuid, kProgramName, kMbIconHand);
+    return 0;
+  }
+  uint8_t* field = RomImage.Buffer + u;
+  uint8_t a = ByteSum(system.Uuid, bcpdmi::kUuidLength);
+  uint8_t b = ByteSum(field, bcpdmi::kUuidFieldLength);
+  system.Uuid[bcpdmi::kUuidLength] = static_cast<uint8_t>(b - a);
+  std::memcpy(field, system.Uuid, bcpdmi::kUuidFieldLength);
+  return 1;
 }
 
 }  // namespace ql

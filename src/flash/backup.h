@@ -1,0 +1,47 @@
+// The backup of the installed BIOS: read block by block through the BIOS's ReadFlash function and
+// written as one ROM-sized file with the bytes of every block at its FileOffset, so that a backup
+// loads and flashes like any ROM file.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/desktop.h"
+
+namespace ql {
+
+inline constexpr const char* kBackupDefaultName = "bios.bak";
+inline constexpr uint32_t kBackupFileNameSize = 200;
+inline constexpr const char* kBackupDialogTitle = "Write Rom Backup File";
+// Pairs of description and pattern, ended by an empty string.
+inline constexpr char kBackupFilter[] = "Rom Backup File (*.bak)\0*.bak\0All types (*.*)\0*.*\0";
+
+inline constexpr const char* kMsgSkipBackupQuestion =
+    "Do you want to skip backup original BIOS image!!";
+inline constexpr const char* kMsgOverwriteQuestion =
+    "The file you specified was existed!!\nDo you want to overwrite??";
+inline constexpr const char* kMsgFileCreateError = "File create Error!!";
+inline constexpr const char* kMsgFileWriteFailed = "File write failed!!";
+inline constexpr const char* kMsgBackupNoMemory = "No enough memory for BIOS backup!!";
+inline constexpr const char* kMsgBackupReadFailed =
+    "Can not read the whole BIOS from the flash part!!\nThe backup file was not written!!";
+inline constexpr const char* kMsgBackupBlocksBeyondRom =
+    "The flash blocks of the BIOS reach beyond the rom size!!\nThe backup file was not written!!";
+
+struct BackupState {
+  char FileName[kBackupFileNameSize] = {};
+};
+
+extern BackupState Backup;
+
+// Asks for the file, reads the installed BIOS and writes it. 1 when the file holds the whole
+// BIOS; 0 when the backup was skipped or failed (its message shown).
+//
+// The BIOS is read before the file is created: a backup that cannot read every piece of every
+// block it should (a flash part that does not answer) writes nothing, so neither a file that
+// looks like a good backup but holds holes nor the loss of the file it was to replace.
+int BackupBios(WindowHandle owner);
+
+// The save dialog, opened on the name in FileName; nonzero when a name was chosen (left there).
+int AskBackupFileName(WindowHandle owner);
+
+}  // namespace ql
