@@ -7,9 +7,9 @@
 #define IDI_QUORRELITE 1
 
 /* The six skinned buttons of the main window, in tab order. */
-#define IDC_LOAD 2000
-#define IDC_BACKUP 2001
-#define IDC_OPTION 2002
-#define IDC_HELP 2003
-#define IDC_FLASH 2004
-#define IDC_EXIT 2005
+#define IDC_LOAD_BUTTON 2000
+#define IDC_BACKUP_BUTTON 2001
+#define IDC_OPTION_BUTTON 2002
+#define IDC_HELP_BUTTON 2003
+#define IDC_FLASH_BUTTON 2004
+#define IDC_EXIT_BUTTON 2005
