@@ -39,10 +39,19 @@ PixelRect ChangedCells(const uint8_t* shown, const uint8_t* now);
 inline constexpr int kStatusBarWidth = 98;
 inline constexpr int kStatusBarHeight = 7;
 inline constexpr int kStatusBarDrawnHeight = 5;
-// The red part of the percent bar: percent * 98 / 100, truncated toward zero.
+// The red part of the percent bar: percent * 98 / 100, truncated toward zero; above 100 counts
+// as 100.
 int StatusBarFill(uint32_t percent);
 
 // A window of the rectangle's size centred on a screen; halves truncated toward zero.
 PixelRect CentredRect(int screenWidth, int screenHeight, const PixelRect& window);
+
+// The help file's name in the program's folder, without an extension.
+inline constexpr const char* kHelpFileName = "QuorrelHp";
+// True when the bytes open a file of the platform's help viewer. The help shipped with the
+// program is text, which the viewer cannot show: the program shows it itself.
+bool IsViewerHelpFile(const uint8_t* head, uint32_t size);
+// Turns the line ends of a text into CR LF, as a multi-line edit control wants them.
+void ToCrLf(const char* text, uint32_t size, char* out, uint32_t outSize);
 
 }  // namespace ql

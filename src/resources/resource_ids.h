@@ -13,3 +13,6 @@
 #define IDC_HELP_BUTTON 2003
 #define IDC_FLASH_BUTTON 2004
 #define IDC_EXIT_BUTTON 2005
+
+/* The text of the help window. */
+#define IDC_HELP_TEXT 3001

@@ -31,5 +31,7 @@ void CentreWindow(HWND window, RECT* out);
 
 // Makes `parent` draw the owner-drawn `control` at once (WM_DRAWITEM with state 0x20).
 void RedrawOwnerDrawnControl(HWND parent, HWND control);
+// The same draw request with the item state chosen by the caller.
+void SendDrawItem(HWND parent, HWND control, UINT itemState);
 
 }  // namespace ql
