@@ -1,5 +1,6 @@
 #include "app/main_controller.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "app/manufacturing_log.h"
@@ -23,6 +24,7 @@ namespace {
 // ends the process itself.
 [[noreturn]] void EndAtInitialisation() {
   TheMachine().ExitProcess(static_cast<int>(ManufacturingOutcome::kFatal));
+  std::abort();  // a platform exit that returned must not let the initialisation run on
 }
 
 }  // namespace

@@ -8,10 +8,10 @@
 #include <cstdint>
 
 #include "platform/desktop.h"
+#include "skin/skin_layout.h"
 
 namespace ql {
 
-inline constexpr int32_t kMainWindowSize = 450;
 inline constexpr uint32_t kSelectedFileNameSize = 200;
 
 inline constexpr const char* kMsgBiosNotSupported = " Your BIOS didn't support Quorrelite!!";

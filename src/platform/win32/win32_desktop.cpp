@@ -1,6 +1,9 @@
 #include "platform/win32/win32_desktop.h"
 
+#include "app/win32/dialogs.h"
+#include "flash/power.h"
 #include "platform/win32/win.h"
+#include "skin/win32/skin.h"
 
 namespace ql {
 namespace {
@@ -37,25 +40,50 @@ int Win32Desktop::ChooseSaveFile(const FileDialogRequest& request) {
   return GetSaveFileNameA(&ofn);
 }
 
-// The dialogs and the skinned main window come with the GUI; until then a password cannot be
-// typed (answered as EXIT) and the countdown box is not shown (answered as closed), so nothing
-// is shut down behind a person's back.
-int Win32Desktop::AskPassword(WindowHandle, char*, uint32_t) {
-  return 0;
+int Win32Desktop::AskPassword(WindowHandle owner, char* entry, uint32_t entrySize) {
+  PasswordEntry typed{entry, entrySize};
+  INT_PTR end = DialogBoxParamA(ResourceInstance(), "PASSWORD_BOX", static_cast<HWND>(owner),
+                                PasswordDialog, reinterpret_cast<LPARAM>(&typed));
+  // A dialog that could not be made is no password: the session ends as after EXIT.
+  return end == 1 ? 1 : 0;
 }
 
-ShutdownBoxEnd Win32Desktop::RunShutdownBox(WindowHandle, int) {
-  return ShutdownBoxEnd::kClosed;
+ShutdownBoxEnd Win32Desktop::RunShutdownBox(WindowHandle owner, int seconds) {
+  Power.ShutdownCountdown = seconds;
+  INT_PTR end = DialogBoxParamA(ResourceInstance(), "SHUTDOWN_BOX", static_cast<HWND>(owner),
+                                ShutdownDialog, 0);
+  switch (end) {
+    case kShutdownEndElapsed:
+      return ShutdownBoxEnd::kCountdownElapsed;
+    case kShutdownEndNow:
+      return ShutdownBoxEnd::kShutdownNow;
+    default:
+      // Closed, or the box could not be shown: nothing is shut down behind a person's back.
+      return ShutdownBoxEnd::kClosed;
+  }
 }
 
-void Win32Desktop::EnableControl(Control, bool) {}
+void Win32Desktop::EnableControl(Control control, bool enabled) {
+  if (HWND button = SkinButton(control)) EnableWindow(button, enabled ? TRUE : FALSE);
+}
 
-void Win32Desktop::Repaint(ProgressItem) {}
+void Win32Desktop::Repaint(ProgressItem item) {
+  RepaintProgressItem(item);
+}
 
 CursorShape Win32Desktop::SetCursor(CursorShape shape) {
-  return shape;
+  static CursorShape current = CursorShape::kArrow;
+  HCURSOR cursor = shape == CursorShape::kAtOnce
+                       ? LoadCursorA(ResourceInstance(), "ATONCE_CURSOR")
+                       : LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  if (cursor != nullptr) ::SetCursor(cursor);
+  CursorShape previous = current;
+  current = shape;
+  return previous;
 }
 
-void Win32Desktop::ReleaseSkin() {}
+void Win32Desktop::ReleaseSkin() {
+  ql::ReleaseSkin();
+}
 
 }  // namespace ql

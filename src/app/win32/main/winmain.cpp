@@ -1,12 +1,13 @@
 // The entry point of quorrelite.exe.
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "app/main_controller.h"
 #include "app/startup.h"
+#include "app/win32/aux_windows.h"
+#include "app/win32/main_window.h"
 #include "app/win32/startup_inputs.h"
-#include "driver/driver_link.h"
 #include "platform/platform.h"
 #include "platform/win32/win.h"
 #include "platform/win32/win32_desktop.h"
@@ -33,25 +34,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (!gSimMachine) {
       std::string text = "The simulated machine cannot be used:\n" + error;
       MessageBoxA(nullptr, text.c_str(), "Quorrelite", MB_ICONHAND);
-      return 1;
+      return static_cast<int>(ql::ManufacturingOutcome::kFatal);
     }
+    // After the restart it records, the machine closes the program the way the system would:
+    // the main dialog ends and the exit status tells what the run achieved.
+    gSimMachine->closeProgram = [] { ql::CloseProgramBySystem(); };
     machine = gSimMachine.get();
   }
   ql::InstallPlatform(ql::PlatformSeam{&gDesktop, machine, &gFiles, &gAllocator});
+  ql::RegisterAuxWindowClasses(instance);
   ql::Win32StartupInputs gathered = ql::GatherStartupInputs(instance);
   ql::RunStartup(gathered.inputs);
-
-  // The main window is not built yet: run the start-up as far as the driver link and say so.
-  std::printf("Quorrelite start-up: OS family 0x%X, program folder \"%s\", %s, file \"%s\"\n",
-              ql::Startup.OsFamily, ql::Startup.ProgramDirectory,
-              ql::Startup.ManufacturingMode ? "manufacturing mode" : "normal mode",
-              ql::Startup.StartupFilePending ? ql::Startup.StartupArgument : "");
-  if (ql::OpenDriver(nullptr) != 0) {
-    std::printf("Quorrelite: the flash driver could not be opened; exit status 1\n");
-    std::fflush(stdout);
-    return 1;
+  if (ql::RunMainDialog() == -1) {
+    // No window means nothing was loaded or flashed; the line must not read that as success.
+    return static_cast<int>(ql::ManufacturingOutcome::kFatal);
   }
-  std::printf("Quorrelite: flash driver open. The main window is not built yet.\n");
-  std::fflush(stdout);
-  return 0;
+  return ql::ExitStatusAfterMainDialog();
 }
