@@ -1,0 +1,82 @@
+// A person at the screen, for the end-to-end runs: from outside the program, waits for a message
+// box with the given text, prints its caption, text and style and presses its OK button; or
+// closes the main window the way Alt+F4 does.
+//   answer_box box TEXT [SECONDS]   exit 0 when the box was found and answered
+//   answer_box close [SECONDS]      exit 0 when the main window was found and told to close
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct Search {
+  const char* text = nullptr;  // null: the main window (a dialog without a message text)
+  HWND found = nullptr;
+};
+
+std::string TextOf(HWND window) {
+  char text[1024] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+BOOL CALLBACK Visit(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  char cls[64] = {};
+  GetClassNameA(window, cls, sizeof cls);
+  if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  HWND message = GetDlgItem(window, 0xFFFF);
+  if (search->text == nullptr) {
+    RECT r;
+    GetWindowRect(window, &r);
+    const bool mainSize = r.right - r.left == 450 && r.bottom - r.top == 450;
+    if (message == nullptr && mainSize && TextOf(window) == "Quorrelite") search->found = window;
+  } else if (message != nullptr && TextOf(message) == search->text) {
+    search->found = window;
+  }
+  return search->found == nullptr;
+}
+
+HWND WaitFor(const char* text, int seconds) {
+  for (int i = 0; i < seconds * 10; ++i) {
+    Search search;
+    search.text = text;
+    EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) return search.found;
+    Sleep(100);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && std::strcmp(argv[1], "box") == 0) {
+    HWND box = WaitFor(argv[2], argc > 3 ? std::atoi(argv[3]) : 60);
+    if (box == nullptr) {
+      std::printf("no box \"%s\"\n", argv[2]);
+      return 1;
+    }
+    std::printf("box caption \"%s\" text \"%s\"\n", TextOf(box).c_str(),
+                TextOf(GetDlgItem(box, 0xFFFF)).c_str());
+    PostMessageA(
+        GetDlgItem(box, IDOK) != nullptr ? GetDlgItem(box, IDOK) : GetDlgItem(box, IDCANCEL),
+        BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "close") == 0) {
+    HWND main = WaitFor(nullptr, argc > 2 ? std::atoi(argv[2]) : 60);
+    if (main == nullptr) {
+      std::printf("no main window\n");
+      return 1;
+    }
+    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    std::printf("main window told to close\n");
+    return 0;
+  }
+  std::printf("usage: answer_box box TEXT [SECONDS] | close [SECONDS]\n");
+  return 2;
+}

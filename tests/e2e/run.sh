@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# End to end, headless: the real quorrelite.exe under wine64 on simulated machines made by romtool.
+#   1. "/M newer.rom": the part holds the new image with the machine's DMI strings and UUID carried
+#      over, every rewritten field still sums to zero, the log has its lines in order, the restart
+#      is recorded and the exit status is 0.
+#   2. "/M missing.rom": the load's message is answered from outside, the program stays open in
+#      normal mode, is closed like Alt+F4 would, and ends with status 2; the part is untouched and
+#      the log holds only the run's header.
+# Uses build/win64/quorrelite.exe and build/gcc/romtool unless QL_EXE and QL_ROMTOOL say otherwise.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+exe=${QL_EXE:-$here/build/win64/quorrelite.exe}
+romtool=${QL_ROMTOOL:-$here/build/gcc/romtool}
+export QL_WINEPREFIX=${QL_WINEPREFIX:-$here/build/wineprefix}
+work=$(mktemp -d /tmp/ql-e2e-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+x86_64-w64-mingw32-g++ -O1 -static -Wall -Wextra -Werror "$here/tests/e2e/answer_box.cpp" \
+  -o "$work/answer_box.exe"
+
+winpath() { echo "Z:${1//\//\\}"; }
+run_exe() {  # folder, then the program's arguments
+  local dir=$1; shift
+  (cd "$dir" && QUORRELITE_MACHINE=$(winpath "$work/machine") "$here/scripts/wine-run.sh" \
+     "$dir/quorrelite.exe" "$@")
+}
+
+"$romtool" demo "$work" >/dev/null
+mkdir -p "$work/prog"
+cp "$exe" "$work/prog/quorrelite.exe"
+cp "$work/newer.rom" "$work/prog/"
+cp "$work/machine/flash.bin" "$work/before.bin"
+
+echo "== manufacturing flash of newer.rom"
+status=0
+run_exe "$work/prog" "/M newer.rom" || status=$?
+[ "$status" -eq 0 ] || fail "exit status $status, not 0"
+printf '\r\n ======   Quorrelite Logfile   ==========\r\nStarting to flash!!\r\nShutdown after 10 seconds!!\r\nWin2000 is going to Shutdown!!\r\nFlash finished!!\r\n' \
+  > "$work/log.expected"
+cmp -s "$work/prog/Logfile" "$work/log.expected" || { cat -A "$work/prog/Logfile"; fail "log"; }
+grep -qx 'restart (ExitWindows flags 0x2)' "$work/machine/shutdown.log" || fail "no restart recorded"
+python3 "$here/tests/e2e/check_part.py" "$romtool" "$work/installed.rom" "$work/newer.rom" \
+  "$work/machine/flash.bin" || fail "flash part"
+
+echo "== manufacturing run with a file that cannot be loaded"
+rm -f "$work/prog/Logfile"
+cp "$work/machine/flash.bin" "$work/before.bin"
+run_exe "$work/prog" "/M missing.rom" > "$work/run2.out" 2>&1 &
+program=$!
+wine_run() { (cd "$work" && "$here/scripts/wine-run.sh" "$@"); }
+wine_run "$work/answer_box.exe" box "File open Error!!" 60 || { kill "$program"; fail "no load message"; }
+wine_run "$work/answer_box.exe" close 30 || { kill "$program"; fail "no main window"; }
+status=0
+wait "$program" || status=$?
+[ "$status" -eq 2 ] || fail "exit status $status, not 2"
+printf '\r\n ======   Quorrelite Logfile   ==========\r\n' > "$work/log.expected"
+cmp -s "$work/prog/Logfile" "$work/log.expected" || { cat -A "$work/prog/Logfile"; fail "log 2"; }
+cmp -s "$work/machine/flash.bin" "$work/before.bin" || fail "the part changed"
+[ "$(wc -l < "$work/machine/shutdown.log")" -eq 1 ] || fail "a second restart"
+echo "e2e: all passed"
