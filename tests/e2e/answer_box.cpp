@@ -3,6 +3,7 @@
 // closes the main window the way Alt+F4 does.
 //   answer_box box TEXT [SECONDS]   exit 0 when the box was found and answered
 //   answer_box close [SECONDS]      exit 0 when the main window was found and told to close
+//   answer_box click TITLE ID       presses button ID of the window titled TITLE
 #include <windows.h>
 
 #include <cstdio>
@@ -77,6 +78,20 @@ int main(int argc, char** argv) {
     std::printf("main window told to close\n");
     return 0;
   }
-  std::printf("usage: answer_box box TEXT [SECONDS] | close [SECONDS]\n");
+  if (argc >= 4 && std::strcmp(argv[1], "click") == 0) {
+    // The window by its title; the button by its id.
+    for (int i = 0; i < 300; ++i) {
+      HWND window = FindWindowA(nullptr, argv[2]);
+      HWND button = window != nullptr ? GetDlgItem(window, std::atoi(argv[3])) : nullptr;
+      if (button != nullptr) {
+        PostMessageA(button, BM_CLICK, 0, 0);
+        return 0;
+      }
+      Sleep(100);
+    }
+    std::printf("no button %s in \"%s\"\n", argv[3], argv[2]);
+    return 1;
+  }
+  std::printf("usage: answer_box box TEXT [SECONDS] | close [SECONDS] | click TITLE ID\n");
   return 2;
 }

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The main job, end to end: builds the Windows program and romtool, makes the demo machine, and
+# runs quorrelite.exe under wine64 in manufacturing mode ("/M newer.rom") against it. The flash
+# part is slowed a little so the flash can be watched. Prints the manufacturing log, the restart
+# the machine recorded and the exit status, and leaves a screenshot taken during the flash.
+#   scripts/demo.sh [OUT]      (OUT defaults to build/demo)
+# With no X display it runs on a virtual one (Xvfb).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+out=$(realpath -m "${1:-$here/build/demo}")
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$out"
+fi
+cd "$here"
+# QL_EXE and QL_ROMTOOL name programs already built; otherwise the presets build them.
+exe=${QL_EXE:-}
+romtool=${QL_ROMTOOL:-}
+if [ -z "$exe" ]; then
+  cmake --preset win64 >/dev/null && cmake --build --preset win64 -j2 --target quorrelite >/dev/null
+  exe=build/win64/quorrelite.exe
+fi
+if [ -z "$romtool" ]; then
+  cmake --preset gcc >/dev/null && cmake --build --preset gcc -j2 --target romtool >/dev/null
+  romtool=build/gcc/romtool
+fi
+
+rm -rf "$out" && mkdir -p "$out/program"
+"$romtool" demo "$out" >/dev/null
+printf 'erase_ms = 150\nprogram_ms = 15\n' >> "$out/machine/machine.txt"
+cp "$exe" "$out/newer.rom" "$out/program/"
+
+echo "Flashing $out/newer.rom onto the simulated machine $out/machine ..."
+status=0
+(cd "$out/program" && QUORRELITE_MACHINE="Z:${out//\//\\}\\machine" \
+   "$here/scripts/wine-run.sh" quorrelite.exe "/M newer.rom") &
+program=$!
+sleep 5
+import -window root "$out/screenshot.png" 2>/dev/null || echo "(no screenshot: ImageMagick's import is missing)"
+wait "$program" || status=$?
+
+echo "--- Logfile"
+tr -d '\r' < "$out/program/Logfile"
+echo "--- machine/shutdown.log"
+cat "$out/machine/shutdown.log" 2>/dev/null || echo "(no restart recorded)"
+echo "--- exit status $status (0: flashed and verified; see docs/manufacturing.md)"
+[ -f "$out/screenshot.png" ] && echo "screenshot: $out/screenshot.png"
+exit "$status"
