@@ -44,9 +44,12 @@ bool FlashPart::Erase(uint32_t offset, uint32_t count) {
 
 void FlashPart::Program(uint32_t offset, const uint8_t* data, uint32_t count) {
   ++programs_;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint32_t at = offset + i;
-    cells_[at] = Settle(at, static_cast<uint8_t>(cells_[at] & data[i]));
+  uint8_t* cells = cells_.data() + offset;
+  for (uint32_t i = 0; i < count; ++i) cells[i] = static_cast<uint8_t>(cells[i] & data[i]);
+  // Stuck cells settle after the AND, as they would have byte by byte.
+  for (const StuckBits& b : stuck_) {
+    if (b.offset >= offset && b.offset - offset < count)
+      cells_[b.offset] = Settle(b.offset, cells_[b.offset]);
   }
   Changed(offset, count);
 }

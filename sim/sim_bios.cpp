@@ -220,9 +220,9 @@ void SimBios::ProgramFlash(Call& c) {
       !PartRange(c.param[1], count, &offset)) {
     return Refuse(c, kCodeBadRequest);
   }
-  std::vector<uint8_t> data(count);
-  if (!memory_.ReadPhysical(c.send, count, data.data())) return Refuse(c, kCodeBadRequest);
-  part_.Program(offset, data.data(), count);
+  uint8_t data[TransferSize];  // count is at most TransferSize
+  if (!memory_.ReadPhysical(c.send, count, data)) return Refuse(c, kCodeBadRequest);
+  part_.Program(offset, data, count);
   Pause(profile_.programMs * Units(count));
   c.resultStatus = bioscode::kStatusOk;
   c.resultCode = kCodeNone;
@@ -248,9 +248,7 @@ void SimBios::ReadFlash(Call& c) {
   }
   Pause(profile_.readMs * Units(count));
   if (ReadFails(offset, count)) return Refuse(c, kCodeReadFailed);
-  std::vector<uint8_t> data(count);
-  part_.Read(offset, count, data.data());
-  Receive(c, data.data(), count);
+  Receive(c, part_.Cells().data() + offset, count);
 }
 
 bool SimBios::GatherPages(const Call& c, uint32_t pages, std::vector<uint8_t>* data) const {

@@ -208,10 +208,9 @@ bool SimMachine::Control(uint32_t code, const uint8_t* rq, uint32_t requestSize,
       uint32_t source = field(wire::kReadSource);
       uint32_t count = field(wire::kReadCount);
       if (source != field(wire::kReadSourceAgain) || count > replySize) return false;
-      std::vector<uint8_t> bytes(count);
-      if (!memory_->ReadLinear(source, count, bytes.data())) return false;
-      if (count > 0) std::memcpy(reply, bytes.data(), count);
-      return true;
+      // ReadLinear checks the whole range before it copies, so a refused read leaves the reply
+      // as it was.
+      return memory_->ReadLinear(source, count, reply);
     }
     case kIoctlAllocateKernelMemory: {
       KernelAllocation a = memory_->Allocate(field(wire::kAllocSize));

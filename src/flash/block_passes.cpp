@@ -1,5 +1,7 @@
 #include "flash/block_passes.h"
 
+#include <cstring>
+
 #include "app/options.h"
 #include "app/startup.h"
 #include "bios/bios_session.h"
@@ -15,6 +17,13 @@ namespace ql {
 BlockPassState BlockPasses;
 
 namespace {
+
+// A piece of erased flash, for the blank check to compare with.
+const struct ErasedPiece {
+  uint8_t bytes[TransferSize];
+  ErasedPiece() { std::memset(bytes, 0xFF, sizeof bytes); }
+} kErased;
+const uint8_t* const kErasedPiece = kErased.bytes;
 
 bool On(uint32_t option) {
   return option == kOptionDefault;
@@ -167,12 +176,7 @@ int VerifyFlashPiece(uint32_t linear, uint32_t fileOffset, uint32_t count, const
   bool read = ReadPiece(linear, count);
   MarkBlockMap(fileOffset, count, kCellVerified);
   if (!read) return 0;
-  const uint8_t* got = DriverBlocks.BulkReply;
-  const uint8_t* want = source + fileOffset;
-  for (uint32_t n = 0; n < count; ++n) {
-    if (got[n] != want[n]) return 0;
-  }
-  return 1;
+  return std::memcmp(DriverBlocks.BulkReply, source + fileOffset, count) == 0 ? 1 : 0;
 }
 
 int BlankCheckBlock(WindowHandle owner, uint32_t linear, uint32_t fileOffset, uint32_t size) {
@@ -182,11 +186,7 @@ int BlankCheckBlock(WindowHandle owner, uint32_t linear, uint32_t fileOffset, ui
     SetProgressPhase(owner, kPhaseBlankCheck);
     SetProgressPercent(owner, piece.offset, size);
     MarkBlockMap(fileOffset + piece.offset, piece.count, kCellBlankChecked);
-    if (!read) return 0;
-    const uint8_t* got = DriverBlocks.BulkReply;
-    for (uint32_t n = 0; n < piece.count; ++n) {
-      if (got[n] != 0xFF) return 0;
-    }
+    if (!read || std::memcmp(DriverBlocks.BulkReply, kErasedPiece, piece.count) != 0) return 0;
   }
   return 1;
 }
