@@ -461,5 +461,19 @@ TEST_F(SkinWin32Test, RepaintsOfAWholeFlashCostWellUnderASecond) {
   EXPECT_EQ(GrabClient(Skin.phaseItem, 108, 12), Picture("PROGRESS_VERIFYING", 108, 12));
 }
 
+TEST_F(SkinWin32Test, WhatABoxUncoveredDuringAFlashIsRepairedWhenThePhaseMovesOn) {
+  // A box closed over the block map leaves it invalid with stale pixels; no message loop runs.
+  HDC dc = GetDC(Skin.blockMap);
+  RECT all{0, 0, 256, 256};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  ReleaseDC(Skin.blockMap, dc);
+  RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+  Progress.ProgressPhase = kPhaseStatus;
+  RepaintProgressItem(ProgressItem::kMainWindow);  // first repair of a new skin is never late
+  Pixels p = GrabClient(Skin.blockMap, 256, 256);
+  EXPECT_EQ(p[4 * 256 + 4], RGB(255, 255, 255));
+  EXPECT_EQ(p[0], RGB(150, 150, 150));
+}
+
 }  // namespace
 }  // namespace ql

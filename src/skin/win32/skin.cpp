@@ -23,6 +23,26 @@ SkinnedButton gButtons[kSkinButtonCount];
 WNDPROC gBackgroundProcedure = nullptr;
 // The phase whose bitmap the phase item shows; a repaint with the same phase draws nothing.
 uint32_t gShownPhase = 0xFFFFFFFF;
+// One memory context holds each picture while it is copied: making one per draw costs more
+// than the copy itself.
+HDC gPictureDc = nullptr;
+
+// Asking the platform whether anything waits to be painted costs as much as a small drawing, and
+// a flash asks thousands of times. The state items are drawn at once without asking; what closed
+// boxes uncovered is repaired at most every kRepairIntervalMs, and always when the phase moves
+// on, so every activity ends with the whole window painted.
+constexpr ULONGLONG kRepairIntervalMs = 25;
+ULONGLONG gLastRepair = 0;
+uint32_t gRepairPhase = 0xFFFFFFFF;
+
+void RepairUncovered() {
+  ULONGLONG now = GetTickCount64();
+  bool phaseMoved = Progress.ProgressPhase != gRepairPhase;
+  if (!phaseMoved && now - gLastRepair < kRepairIntervalMs) return;
+  gLastRepair = now;
+  gRepairPhase = Progress.ProgressPhase;
+  RedrawWindow(Skin.main, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
 
 HWND* ItemSlot(SkinItem item) {
   switch (item) {
@@ -139,9 +159,11 @@ void CreateSkin(HWND mainWindow) {
   for (int i = 0; i < kSkinBitmapCount; ++i) {
     gBitmaps[i] = LoadBitmapA(resources, SkinBitmapInfo(static_cast<SkinBitmap>(i)).name);
   }
+  if (gPictureDc == nullptr) gPictureDc = CreateCompatibleDC(nullptr);
   Skin = SkinWindows{};
   Skin.main = mainWindow;
   gShownPhase = 0xFFFFFFFF;
+  gRepairPhase = 0xFFFFFFFF;
 
   HWND background = CreateChild(mainWindow, SkinItem::kBackground);
   MoveWindow(mainWindow, 10, 10, kMainWindowSize, kMainWindowSize, TRUE);
@@ -179,16 +201,14 @@ UINT DrawSkinItem(HWND, WPARAM, LPARAM drawItem) {
   uint32_t phase = Progress.ProgressPhase;
   SkinBitmap bitmap = ItemBitmap(item, record->itemState, phase);
   HBITMAP picture = gBitmaps[static_cast<int>(bitmap)];
-  if (picture == nullptr) return 0;  // released, or missing from the resources
+  if (picture == nullptr || gPictureDc == nullptr) return 0;  // released, or not in the resources
   const SkinBitmapSpec& size = SkinBitmapInfo(bitmap);
 
-  HDC memory = CreateCompatibleDC(record->hDC);
-  HGDIOBJ previous = SelectObject(memory, picture);
+  HGDIOBJ previous = SelectObject(gPictureDc, picture);
   if (item == SkinItem::kBackground) ExcludeChildren(record->hDC);
-  StretchBlt(record->hDC, 0, 0, size.width, size.height, memory, 0, 0, size.width, size.height,
+  StretchBlt(record->hDC, 0, 0, size.width, size.height, gPictureDc, 0, 0, size.width, size.height,
              SRCCOPY);
-  SelectObject(memory, previous);
-  DeleteDC(memory);
+  SelectObject(gPictureDc, previous);
   if (item == SkinItem::kPhaseItem) gShownPhase = phase;
   return 1;
 }
@@ -198,6 +218,8 @@ void ReleaseSkin() {
     if (bitmap != nullptr) DeleteObject(bitmap);
     bitmap = nullptr;
   }
+  if (gPictureDc != nullptr) DeleteDC(gPictureDc);
+  gPictureDc = nullptr;
 }
 
 void RedrawSkinnedButton(HWND parent, HWND button, UINT state) {
@@ -208,9 +230,7 @@ void RepaintProgressItem(ProgressItem item) {
   switch (item) {
     case ProgressItem::kBackground:
       // Its picture never changes: only a part uncovered since it was drawn needs painting.
-      if (Skin.background != nullptr && GetUpdateRect(Skin.background, nullptr, FALSE)) {
-        UpdateWindow(Skin.background);
-      }
+      if (Skin.main != nullptr) RepairUncovered();
       return;
     case ProgressItem::kBlockMap:
       if (Skin.blockMap != nullptr) ShowBlockMapChanges(Skin.blockMap);
@@ -224,10 +244,7 @@ void RepaintProgressItem(ProgressItem item) {
       if (Skin.statusBar != nullptr) ShowStatusBarChange(Skin.statusBar);
       return;
     case ProgressItem::kMainWindow:
-      // Paints whatever a closed box or dialog left invalid; nothing when all is shown.
-      if (Skin.main != nullptr) {
-        RedrawWindow(Skin.main, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-      }
+      if (Skin.main != nullptr) RepairUncovered();
       return;
   }
 }

@@ -1,0 +1,207 @@
+// The skin's portable decisions and its artwork as shipped: every picture the resource script
+// names exists in the format and size the program draws it at, and a button's states differ
+// enough to be told apart.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/aux_windows.h"
+#include "skin/skin_layout.h"
+
+namespace ql {
+namespace {
+
+std::string SourceDir() {
+  if (const char* dir = std::getenv("QL_SOURCE_DIR"); dir != nullptr && *dir) return dir;
+  std::string self = __FILE__;
+  return self.substr(0, self.rfind("/tests/"));
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+struct Bmp {
+  int width = 0, height = 0, bits = 0, compression = -1;
+  std::vector<uint8_t> pixels;
+};
+
+Bmp LoadBmp(const std::string& path) {
+  std::vector<uint8_t> b = ReadFile(path);
+  Bmp bmp;
+  if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return bmp;
+  bmp.width = static_cast<int32_t>(Le32(b, 18));
+  bmp.height = static_cast<int32_t>(Le32(b, 22));
+  bmp.bits = b[28] | b[29] << 8;
+  bmp.compression = static_cast<int>(Le32(b, 30));
+  size_t offset = Le32(b, 10);
+  if (offset <= b.size()) bmp.pixels.assign(b.begin() + offset, b.end());
+  return bmp;
+}
+
+// The files the resource script binds to each resource name.
+std::map<std::string, std::string> ResourceFiles() {
+  std::string dir = SourceDir() + "/src/resources/";
+  std::vector<uint8_t> rc = ReadFile(dir + "skin.rc");
+  std::string text(rc.begin(), rc.end());
+  std::map<std::string, std::string> files;
+  std::regex line(R"((\w+)\s+(BITMAP|CURSOR|ICON|RCDATA)\s+"([^"]+)\")");
+  for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it) {
+    files[(*it)[1]] = dir + (*it)[3].str();
+  }
+  return files;
+}
+
+TEST(SkinArtwork, EveryBitmapIsA24BitPictureOfTheSizeItIsDrawnAt) {
+  std::map<std::string, std::string> files = ResourceFiles();
+  auto check = [&](const std::string& name, int width, int height) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(files.count(name), 1u) << "not in skin.rc";
+    Bmp bmp = LoadBmp(files[name]);
+    EXPECT_EQ(bmp.width, width);
+    EXPECT_EQ(bmp.height, height);  // positive: stored bottom-up, as every loader reads
+    EXPECT_EQ(bmp.bits, 24);
+    EXPECT_EQ(bmp.compression, 0);
+    EXPECT_EQ(bmp.pixels.size(), static_cast<size_t>((width * 3 + 3) / 4 * 4) * height);
+  };
+  for (int i = 0; i < kSkinBitmapCount; ++i) {
+    const SkinBitmapSpec& spec = SkinBitmapInfo(static_cast<SkinBitmap>(i));
+    check(spec.name, spec.width, spec.height);
+  }
+  check(kSplashBitmap, kSplashWidth, kSplashHeight);
+  EXPECT_EQ(files.count(kAtOnceCursor), 1u);
+  EXPECT_EQ(files.count("QUORRELHP_TEXT"), 1u);
+}
+
+TEST(SkinArtwork, EachStateOfAButtonLooksDifferentFromTheOthers) {
+  std::map<std::string, std::string> files = ResourceFiles();
+  for (const char* button : {"LOAD", "BACKUP", "OPTION", "HELP", "FLASH", "EXIT"}) {
+    std::vector<std::string> faces = {"_NORMAL", "_PRESS", "_FOCUS"};
+    if (files.count(std::string(button) + "_DIS")) faces.push_back("_DIS");
+    for (size_t a = 0; a < faces.size(); ++a) {
+      for (size_t b = a + 1; b < faces.size(); ++b) {
+        SCOPED_TRACE(button + faces[a] + " vs " + faces[b]);
+        Bmp x = LoadBmp(files[button + faces[a]]);
+        Bmp y = LoadBmp(files[button + faces[b]]);
+        ASSERT_EQ(x.pixels.size(), y.pixels.size());
+        size_t differ = 0;
+        for (size_t i = 0; i + 2 < x.pixels.size(); i += 3) {
+          int d = std::abs(x.pixels[i] - y.pixels[i]) +
+                  std::abs(x.pixels[i + 1] - y.pixels[i + 1]) +
+                  std::abs(x.pixels[i + 2] - y.pixels[i + 2]);
+          differ += d > 30;
+        }
+        // A tenth of the face at least: a few changed pixels would not be seen.
+        EXPECT_GT(differ * 10, x.pixels.size() / 3);
+      }
+    }
+  }
+}
+
+TEST(SkinLayout, ButtonPictureFollowsPressedThenDisabledThenFocus) {
+  using B = SkinBitmap;
+  EXPECT_EQ(ButtonBitmap(SkinItem::kFlash, kItemSelected | kItemDisabled | kItemFocus),
+            B::kFlashPress);
+  EXPECT_EQ(ButtonBitmap(SkinItem::kFlash, kItemDisabled | kItemFocus), B::kFlashDis);
+  EXPECT_EQ(ButtonBitmap(SkinItem::kBackup, kItemDisabled | kItemDefault), B::kBackupDis);
+  // Buttons that are never disabled have no disabled picture to show.
+  EXPECT_EQ(ButtonBitmap(SkinItem::kHelp, kItemDisabled | kItemFocus), B::kHelpFocus);
+  EXPECT_EQ(ButtonBitmap(SkinItem::kExit, kItemDisabled), B::kExitNormal);
+  EXPECT_EQ(ButtonBitmap(SkinItem::kOption, kItemDefault), B::kOptionNormal);
+}
+
+TEST(SkinLayout, EachPhaseHasItsOwnLabelAndAnUnknownPhaseShowsTheRestingOne) {
+  const char* names[] = {"PROGRESS_STATUS",     "PROGRESS_READ_FILE", "PROGRESS_ERASEING",
+                         "PROGRESS_FLASHING",   "PROGRESS_BACKUP",    "PROGRESS_VERIFYING",
+                         "PROGRESS_BLANKCHECK", "PROGRESS_PREPARING"};
+  for (uint32_t phase = 0; phase < 8; ++phase) {
+    EXPECT_STREQ(SkinBitmapInfo(PhaseBitmap(phase)).name, names[phase]);
+    EXPECT_EQ(ItemBitmap(SkinItem::kPhaseItem, kItemSelected, phase), PhaseBitmap(phase));
+  }
+  EXPECT_EQ(PhaseBitmap(8), SkinBitmap::kPhaseStatus);
+  EXPECT_EQ(PhaseBitmap(0xFFFFFFFF), SkinBitmap::kPhaseStatus);
+  EXPECT_EQ(ItemBitmap(SkinItem::kBackground, kItemFocus, 3), SkinBitmap::kBackground);
+}
+
+TEST(SkinLayout, ChildrenStayInsideTheWindowAndTheButtonsDoNotOverlap) {
+  for (int i = 0; i < kSkinItemCount; ++i) {
+    const SkinChildSpec& a = SkinChild(static_cast<SkinItem>(i));
+    EXPECT_LE(a.x + a.width, kMainWindowSize);
+    EXPECT_LE(a.y + a.height, kMainWindowSize);
+    for (int j = i + 1; j < kSkinItemCount && i > 0; ++j) {
+      const SkinChildSpec& b = SkinChild(static_cast<SkinItem>(j));
+      bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
+                   b.y + b.height <= a.y;
+      EXPECT_TRUE(apart) << i << " overlaps " << j;
+    }
+  }
+}
+
+TEST(AuxWindows, CellsAreEightPixelSquaresRowByRow) {
+  EXPECT_EQ(CellRect(0), (PixelRect{0, 0, 8, 8}));
+  EXPECT_EQ(CellRect(33), (PixelRect{8, 8, 16, 16}));
+  EXPECT_EQ(CellRect(31), (PixelRect{248, 0, 256, 8}));
+  EXPECT_EQ(CellRect(1023), (PixelRect{248, 248, 256, 256}));
+  EXPECT_EQ(CellColour(0), 0xFFFFFFu);
+  EXPECT_EQ(CellColour(1), 0x0000FFu);  // red sits in the low byte
+  EXPECT_EQ(CellColour(2), 0xFF0000u);
+  EXPECT_EQ(CellColour(5), 0x646464u);
+  EXPECT_EQ(CellColour(6), CellColour(0));
+  EXPECT_EQ(CellColour(255), CellColour(0));
+}
+
+TEST(AuxWindows, ChangedCellsBoundEveryDifferenceAndNothingElse) {
+  uint8_t shown[1024] = {}, now[1024] = {};
+  EXPECT_TRUE(ChangedCells(shown, now).Empty());
+  now[40] = 2;  // row 1, column 8
+  EXPECT_EQ(ChangedCells(shown, now), (PixelRect{64, 8, 72, 16}));
+  now[3 * 32 + 2] = 1;  // row 3, column 2
+  EXPECT_EQ(ChangedCells(shown, now), (PixelRect{16, 8, 72, 32}));
+  shown[40] = 2;
+  EXPECT_EQ(ChangedCells(shown, now), (PixelRect{16, 24, 24, 32}));
+}
+
+TEST(AuxWindows, PercentBarAndCentringTruncateTowardZero) {
+  EXPECT_EQ(StatusBarFill(100), 98);
+  EXPECT_EQ(StatusBarFill(50), 49);
+  EXPECT_EQ(StatusBarFill(99), 97);
+  EXPECT_EQ(StatusBarFill(1), 0);
+  EXPECT_EQ(StatusBarFill(0), 0);
+  EXPECT_EQ(StatusBarFill(250), 98);
+  EXPECT_EQ(CentredRect(1024, 768, {3, 5, 203, 105}), (PixelRect{412, 334, 612, 434}));
+  EXPECT_EQ(CentredRect(1024, 768, {0, 0, 451, 451}), (PixelRect{286, 158, 737, 609}));
+  // Wider than the screen: (100 - 201) / 2 is -50, not -51.
+  EXPECT_EQ(CentredRect(100, 100, {0, 0, 201, 201}), (PixelRect{-50, -50, 151, 151}));
+}
+
+TEST(AuxWindows, HelpIsHandedToTheViewerOnlyInItsOwnFormatAndShownWithCrLf) {
+  const uint8_t viewer[] = {0x3F, 0x5F, 0x03, 0x00, 0x10};
+  const uint8_t text[] = {'Q', 'U', 'O', 'R'};
+  EXPECT_TRUE(IsViewerHelpFile(viewer, sizeof(viewer)));
+  EXPECT_FALSE(IsViewerHelpFile(viewer, 3));
+  EXPECT_FALSE(IsViewerHelpFile(text, sizeof(text)));
+
+  char out[16];
+  ToCrLf("a\nb\r\nc", 7, out, sizeof(out));
+  EXPECT_STREQ(out, "a\r\nb\r\nc");
+  // Never a lone CR at the end of a cut text, never past the buffer.
+  ToCrLf("abc\ndef", 7, out, 5);
+  EXPECT_STREQ(out, "abc");
+  ToCrLf("abcdef", 6, out, 4);
+  EXPECT_STREQ(out, "abc");
+}
+
+}  // namespace
+}  // namespace ql
