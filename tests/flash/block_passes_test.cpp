@@ -252,26 +252,6 @@ TEST_F(BlockPassesTest, AnAtOnceFailureEndsThePassesWithItsMessageAndGivesBackIt
   }
 }
 
-TEST_F(BlockPassesTest, AWholeFourMegabyteImageGoesAtOnceThroughOnePageTable) {
-  newer_ = Build(Newer(4096));
-  installed_ = Build(Installed(4096));
-  sim::SimProfile profile;
-  profile.explicitBlocks = true;
-  profile.blocks = {Block(4u << 20, 0, 4)};
-  Use(profile, installed_);
-  Start();
-  Load(newer_);
-  uint32_t allocated = Requests(kIoctlAllocateKernelMemory);
-  EXPECT_EQ(Flash(), 1);
-  EXPECT_EQ(Part(), newer_);
-  EXPECT_TRUE(desktop.messages.empty());
-  // The directory, one page table and 1024 data pages, all given back.
-  EXPECT_EQ(Requests(kIoctlAllocateKernelMemory) - allocated, 1026u);
-  EXPECT_EQ(Requests(kIoctlFreeKernelMemory), 1026u);
-  EXPECT_EQ(desktop.cursorChanges,
-            (std::vector<CursorShape>{CursorShape::kAtOnce, CursorShape::kArrow}));
-}
-
 TEST_F(BlockPassesTest, AtOnceMemoryIsBuiltForUpToSixteenMegabytesAndNeverPastItsSource) {
   Run({Block(kBlock, 0, 0)});
   const uint32_t kMiB = 1u << 20;
