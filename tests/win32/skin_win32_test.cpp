@@ -101,6 +101,7 @@ void Pump() {
 // that creates the skin, draws through DrawSkinItem and records the commands it receives.
 struct Host {
   static inline std::vector<LPARAM> commands;
+  static inline std::vector<WPARAM> fromNoControl;
   static inline int drawRequests = 0;
 
   static INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -112,6 +113,7 @@ struct Host {
         ++drawRequests;
         return DrawSkinItem(dialog, wParam, lParam);
       case WM_COMMAND:
+        if (lParam == 0) fromNoControl.push_back(wParam);
         // Focus notifications of Load and Exit are no clicks.
         if (HIWORD(wParam) == BN_CLICKED) commands.push_back(lParam);
         return FALSE;
@@ -132,6 +134,7 @@ class SkinWin32Test : public ::testing::Test {
     RomImage.FlashEnabled = 1;
     RomImage.BackupEnabled = 1;
     Host::commands.clear();
+    Host::fromNoControl.clear();
     Host::drawRequests = 0;
     HRSRC found = FindResourceA(ProgramModule(), "QUORRELITE_BOX", MAKEINTRESOURCEA(5));
     ASSERT_NE(found, nullptr);
@@ -473,6 +476,85 @@ TEST_F(SkinWin32Test, WhatABoxUncoveredDuringAFlashIsRepairedWhenThePhaseMovesOn
   Pixels p = GrabClient(Skin.blockMap, 256, 256);
   EXPECT_EQ(p[4 * 256 + 4], RGB(255, 255, 255));
   EXPECT_EQ(p[0], RGB(150, 150, 150));
+}
+
+// A window of this thread whose caption is `caption`, or null.
+HWND FindThreadWindow(DWORD thread, const char* caption) {
+  struct Search {
+    const char* caption;
+    HWND found;
+  } search{caption, nullptr};
+  EnumThreadWindows(
+      thread,
+      [](HWND w, LPARAM l) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(l);
+        char text[64] = {};
+        GetWindowTextA(w, text, sizeof(text));
+        if (std::string(text) != s->caption) return TRUE;
+        s->found = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+TEST_F(SkinWin32Test, SplashIsCentredAtItsPictureSizeAndAClickEndsItAndTellsTheMainWindow) {
+  DWORD thread = 0;
+  HANDLE splash = CreateThread(nullptr, 0, &SplashThread, main, 0, &thread);
+  ASSERT_NE(splash, nullptr);
+  HWND dialog = nullptr;
+  for (int i = 0; i < 200 && dialog == nullptr; ++i) {
+    Sleep(5);
+    dialog = FindThreadWindow(thread, "");
+  }
+  ASSERT_NE(dialog, nullptr);
+  RECT r;
+  GetWindowRect(dialog, &r);
+  EXPECT_EQ(r.right - r.left, 300);
+  EXPECT_EQ(r.bottom - r.top, 136);
+  if (GetSystemMetrics(SM_CXSCREEN) == 1024 && GetSystemMetrics(SM_CYSCREEN) == 768) {
+    EXPECT_EQ(r.left, 362);
+    EXPECT_EQ(r.top, 316);
+  }
+  auto start = std::chrono::steady_clock::now();
+  PostMessageA(GetWindow(dialog, GW_CHILD), BM_CLICK, 0, 0);
+  // The end notice is sent to the main window: this thread must keep answering.
+  while (WaitForSingleObject(splash, 0) == WAIT_TIMEOUT) Pump();
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 2.0) << "a click must not wait for the timer";
+  DWORD result = 0;
+  GetExitCodeThread(splash, &result);
+  EXPECT_EQ(result, 1u);
+  CloseHandle(splash);
+  // The notice is a command from no control with notification 0x8000 and id 1069.
+  ASSERT_EQ(Host::fromNoControl.size(), 1u);
+  EXPECT_EQ(Host::fromNoControl[0], static_cast<WPARAM>(0x8000042D));
+  EXPECT_TRUE(Host::commands.empty());
+}
+
+TEST_F(SkinWin32Test, HelpWithoutTheViewersFileShowsTheShippedHelpInAWindow) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  std::string folder = std::string(temp) + "ql-help-test";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  DeleteFileA((folder + "\\QuorrelHp").c_str());
+  std::snprintf(Startup.ProgramDirectory, sizeof(Startup.ProgramDirectory), "%s", folder.c_str());
+
+  static std::string shown;
+  shown.clear();
+  UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+    HWND help = FindThreadWindow(GetCurrentThreadId(), "Quorrelite Help");
+    if (help == nullptr) return;
+    HWND edit = GetDlgItem(help, IDC_HELP_TEXT);
+    shown.resize(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1);
+    GetWindowTextA(edit, shown.data(), static_cast<int>(shown.size()));
+    PostMessageA(help, WM_COMMAND, IDOK, 0);
+  });
+  ShowHelp(main);
+  KillTimer(nullptr, timer);
+  EXPECT_NE(shown.find("QUORRELITE - BIOS FLASH UTILITY"), std::string::npos);
+  EXPECT_NE(shown.find("THE BUTTONS\r\n"), std::string::npos);
+  EXPECT_EQ(shown.find("\n\n"), std::string::npos) << "line ends must be CR LF";
 }
 
 }  // namespace
