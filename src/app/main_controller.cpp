@@ -96,12 +96,7 @@ void FlashCommand(WindowHandle owner) {
   if (ShowMessageById(MSG_CLOSE_OTHER_APPS, owner) != 1) return;
   // The verify option in force while the job runs is what the line is told about.
   const bool verifying = Options.AutoVerify == 1;
-  // The job tells its outcome only by messages; a success is the moment FlashDone is set. After
-  // an earlier success of the run that moment cannot be seen again, so a later job never counts
-  // as a success for the line.
-  const bool doneBefore = FlashJob.FlashDone != 0;
-  RunFlashJob(owner);
-  const bool flashed = !doneBefore && FlashJob.FlashDone != 0;
+  const bool flashed = RunFlashJob(owner) == 1;
   if (Startup.ManufacturingMode) {
     MainController.Outcome = !flashed    ? ManufacturingOutcome::kFlashFailed
                              : verifying ? ManufacturingOutcome::kFlashedAndVerified

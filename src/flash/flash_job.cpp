@@ -81,9 +81,9 @@ uint32_t FlashableImageBytes() {
   return RomImage.LoadedImageSize < bytes ? RomImage.LoadedImageSize : bytes;
 }
 
-void RunFlashJob(WindowHandle owner) {
-  if (OfferBackup(owner) == 0) return;
-  if (PowerChecked(owner) == 0) return;
+int RunFlashJob(WindowHandle owner) {
+  if (OfferBackup(owner) == 0) return 0;
+  if (PowerChecked(owner) == 0) return 0;
 
   int result = 0;
   switch (DmiStrings.DmiMode) {
@@ -96,13 +96,14 @@ void RunFlashJob(WindowHandle owner) {
       result = FlashImage(owner);
       break;
     case DmiModeValue::NewStrings:
-      if (ShowMessageById(MSG_UPDATE_DMI_ONLY, owner) == kIdCancel) return;
+      if (ShowMessageById(MSG_UPDATE_DMI_ONLY, owner) == kIdCancel) return 0;
       result = FlashNewDmiOnly(owner);
       break;
   }
   ShowResult(owner, result);
   ResetBlockMap();
   TheDesktop().Repaint(ProgressItem::kBlockMap);
+  return result == 1 ? 1 : 0;
 }
 
 }  // namespace ql

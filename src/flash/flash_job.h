@@ -27,8 +27,9 @@ extern FlashJobState FlashJob;
 
 // Runs one flash job; everything is reported by messages. The loaded image is flashed (with the
 // running BIOS's DMI strings and UUID carried into it first, unless the DMI settings say
-// otherwise), or only the DMI strings are rewritten in the installed BIOS.
-void RunFlashJob(WindowHandle owner);
+// otherwise), or only the DMI strings are rewritten in the installed BIOS. Answers 1 when the
+// flash ran and every pass it made succeeded, 0 when it failed or did not run.
+int RunFlashJob(WindowHandle owner);
 
 // The bytes of the loaded image a flash may read: none without an accepted image.
 uint32_t FlashableImageBytes();
