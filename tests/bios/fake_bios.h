@@ -9,7 +9,6 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,12 +20,6 @@ namespace ql::testing {
 inline constexpr uint32_t kFakeSegmentLinear = 0x80F00000u;
 inline constexpr uint32_t kFakePort = 0xB2;
 inline constexpr uint8_t kFakeTriggerValue = 0xE3;
-
-// Message boxes print as their words when an expectation fails.
-inline void PrintTo(const MessageRecord& m, std::ostream* os) {
-  *os << "{\"" << m.text << "\", \"" << m.caption << "\", 0x" << std::hex << m.style << std::dec
-      << "}";
-}
 
 // One answer of the BIOS: what it writes into the status block and the receive buffer.
 struct BiosAnswer {

@@ -12,15 +12,11 @@ class CarryOverTest : public FlashScenario {
  protected:
   // A machine running `installed`, with `image` loaded.
   void Run(const sim::RomSpec& installed, const sim::RomSpec& image) {
-    Use(sim::SimProfile{}, Build(installed));
-    ResetProcessState();
-    desktop = ScriptedDesktop{};
-    Start();
-    Load(Build(image));
+    SimSeamTest::Fresh({}, BuildImage(installed));
+    Load(BuildImage(image));
     before_ = sim::InspectRom(Image());
   }
   Bytes Image() const { return Bytes(RomImage.Buffer, RomImage.Buffer + RomImage.RomSize); }
-  static MessageRecord Plain(const char* text) { return {text, "Quorrelite", kMbOk}; }
 
   sim::RomInfo before_;
 };
@@ -30,10 +26,10 @@ TEST_F(CarryOverTest, StringsOfEqualLengthAreCarriedAndTheImageSumStaysAsItWas) 
   image.dmi[static_cast<int>(DmiStringId::kProduct)] = "BS-845GV";  // the running one is 6 long
   Run(Installed(), image);
   EXPECT_EQ(CarryDmiStringsIntoImage(nullptr), 1);
-  EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{
-                                  Plain("The length of Production strings is not the same !!")});
+  EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{Box(
+                                  "The length of Production strings is not the same !!", kMbOk)});
   sim::RomInfo after = sim::InspectRom(Image());
-  sim::RomInfo running = sim::InspectRom(Build(Installed()));
+  sim::RomInfo running = sim::InspectRom(installed_);
   for (uint32_t i = 0; i < kDmiStringCount; ++i) {
     SCOPED_TRACE(i);
     bool kept = i == static_cast<uint32_t>(DmiStringId::kProduct);
@@ -48,14 +44,15 @@ TEST_F(CarryOverTest, ARunningBiosWithoutDmiStringsCarriesNothingAndSaysSoForEac
   installed.withDmi = false;
   Run(installed, Newer());
   EXPECT_EQ(CarryDmiStringsIntoImage(nullptr), 1);
-  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{
-                                  Plain("The Serial number length is not the same !!"),
-                                  Plain("The System serial number length is not the same !!"),
-                                  Plain("The Chasis serial number length is not the same !!"),
-                                  Plain("The length of Manufacture strings is not the same !!"),
-                                  Plain("The length of Production strings is not the same !!"),
-                                  Plain("The length of Version strings is not the same !!")}));
-  EXPECT_EQ(Image(), Build(Newer()));
+  EXPECT_EQ(desktop.messages,
+            (std::vector<MessageRecord>{
+                Box("The Serial number length is not the same !!", kMbOk),
+                Box("The System serial number length is not the same !!", kMbOk),
+                Box("The Chasis serial number length is not the same !!", kMbOk),
+                Box("The length of Manufacture strings is not the same !!", kMbOk),
+                Box("The length of Production strings is not the same !!", kMbOk),
+                Box("The length of Version strings is not the same !!", kMbOk)}));
+  EXPECT_EQ(Image(), newer_);
 }
 
 TEST_F(CarryOverTest, TheUuidIsCarriedOnceWhateverTheNumberOfCarries) {

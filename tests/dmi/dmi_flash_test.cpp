@@ -18,11 +18,8 @@ constexpr uint32_t kSegmentStart = 0x70000;  // the last 64 KiB, where the build
 class DmiFlashTest : public FlashScenario {
  protected:
   void Run(const sim::SimProfile& profile, const sim::RomSpec& installed = Installed()) {
-    installed_ = Build(installed);
-    Use(profile, installed_);
-    ResetProcessState();
-    desktop = ScriptedDesktop{};
-    Start();
+    installed_ = BuildImage(installed);
+    SimSeamTest::Fresh(profile, installed_);
     std::strcpy(DmiStrings.EnteredDmi.Manufacturer, "ACME");
     std::strcpy(DmiStrings.EnteredDmi.Product, "");
     std::strcpy(DmiStrings.EnteredDmi.Version, "Rev 9.9");
@@ -41,8 +38,6 @@ class DmiFlashTest : public FlashScenario {
   uint32_t StringAt(DmiStringId id) const {
     return sim::InspectRom(installed_).dmi[static_cast<int>(id)].imageOffset;
   }
-
-  Bytes installed_;
 };
 
 TEST_F(DmiFlashTest, TheTypedStringsArePaddedAndOnlyTheBlocksTheyTouchAreRewritten) {

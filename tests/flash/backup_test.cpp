@@ -19,24 +19,15 @@ class BackupTest : public FlashScenario {
     FlashScenario::SetUp();
     Start();
   }
-  void Fresh(const sim::SimProfile& profile) {
-    Use(profile);
-    ResetProcessState();
-    desktop = ScriptedDesktop{};
-    files.writeCounts.clear();
-    Start();
-  }
   int Backup() { return BackupBios(nullptr); }
-
-  Bytes installed_ = Build(Installed());
 };
 
 TEST_F(BackupTest, TheInstalledBiosIsWrittenWholeInPiecesOfFourKilobytes) {
-  std::strcpy(Startup.CurrentDirectory, root_.c_str());
-  desktop.saveFileAnswers = {PathOf("bios.bak")};
+  std::strcpy(Startup.CurrentDirectory, temp_.Path().c_str());
+  desktop.saveFileAnswers = {temp_.Path("bios.bak")};
   EXPECT_EQ(Backup(), 1);
   EXPECT_TRUE(desktop.messages.empty());
-  EXPECT_EQ(ReadFile(PathOf("bios.bak")), installed_);
+  EXPECT_EQ(TempFolder::ReadFile(temp_.Path("bios.bak")), installed_);
   EXPECT_EQ(files.writeCounts, std::vector<uint32_t>(128, 4096));
   EXPECT_FALSE(sim_->Bios().SessionOpen());
   EXPECT_EQ(RomImage.RomSize, kPart);
@@ -47,12 +38,12 @@ TEST_F(BackupTest, TheInstalledBiosIsWrittenWholeInPiecesOfFourKilobytes) {
   EXPECT_EQ(std::string(r.filter, sizeof kBackupFilter),
             std::string("Rom Backup File (*.bak)\0*.bak\0All types (*.*)\0*.*\0", 51));
   EXPECT_EQ(r.fileNameSize, 200u);
-  EXPECT_STREQ(r.initialDirectory, root_.c_str());
+  EXPECT_STREQ(r.initialDirectory, temp_.Path().c_str());
   EXPECT_EQ(desktop.proposedSaveNames, std::vector<std::string>{"bios.bak"});
 }
 
 TEST_F(BackupTest, TheDialogOpensAgainUntilANameIsTakenOrTheBackupSkipped) {
-  const std::string existing = Write({1, 2, 3}, "old.bak");
+  const std::string existing = temp_.Write("old.bak", {1, 2, 3});
   const MessageRecord skip{"Do you want to skip backup original BIOS image!!", "Quorrelite",
                            kMbOkCancel | kMbIconExclamation};
   const MessageRecord overwrite{"The file you specified was existed!!\nDo you want to overwrite??",
@@ -64,7 +55,7 @@ TEST_F(BackupTest, TheDialogOpensAgainUntilANameIsTakenOrTheBackupSkipped) {
   EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{skip, overwrite, overwrite}));
   EXPECT_EQ(desktop.proposedSaveNames,
             (std::vector<std::string>{"bios.bak", "bios.bak", existing}));
-  EXPECT_EQ(ReadFile(existing), installed_);
+  EXPECT_EQ(TempFolder::ReadFile(existing), installed_);
 
   desktop.messages.clear();
   desktop.messageAnswers = {kIdOk};
@@ -79,11 +70,11 @@ TEST_F(BackupTest, BlocksAFlashLeavesAloneAreErasedBytesInTheFile) {
                     {kBlock, kBlock, 0, true, 2},
                     {kPart - 2 * kBlock, 2 * kBlock, 0, true, 4}};
   Fresh(profile);
-  desktop.saveFileAnswers = {PathOf("holes.bak")};
+  desktop.saveFileAnswers = {temp_.Path("holes.bak")};
   EXPECT_EQ(Backup(), 1);
   Bytes expected = installed_;
   std::fill(expected.begin() + kBlock, expected.begin() + 2 * kBlock, 0xFF);
-  EXPECT_EQ(ReadFile(PathOf("holes.bak")), expected);
+  EXPECT_EQ(TempFolder::ReadFile(temp_.Path("holes.bak")), expected);
 }
 
 TEST_F(BackupTest, ABackupThatCannotBeMadeWholeWritesNothing) {
@@ -113,7 +104,7 @@ TEST_F(BackupTest, ABackupThatCannotBeMadeWholeWritesNothing) {
       RomImage.RomSize = RomImage.LoadedImageSize = c.romSize;
       RomImage.ImageLoaded = 1;
     }
-    const std::string kept = Write({'k', 'e', 'p', 't'}, "kept.bak");
+    const std::string kept = temp_.Write("kept.bak", {'k', 'e', 'p', 't'});
     desktop.saveFileAnswers = {kept};
     EXPECT_EQ(Backup(), 0);
     EXPECT_EQ(desktop.messages,
@@ -121,14 +112,14 @@ TEST_F(BackupTest, ABackupThatCannotBeMadeWholeWritesNothing) {
                   {"The file you specified was existed!!\nDo you want to overwrite??", "Quorrelite",
                    kMbOkCancel | kMbIconExclamation},
                   c.message}));
-    EXPECT_EQ(ReadFile(kept), (Bytes{'k', 'e', 'p', 't'}));
+    EXPECT_EQ(TempFolder::ReadFile(kept), (Bytes{'k', 'e', 'p', 't'}));
     EXPECT_FALSE(sim_->Bios().SessionOpen());
   }
 }
 
 TEST_F(BackupTest, FileFailuresAreToldAndTheBackupFails) {
-  desktop.saveFileAnswers = {PathOf("a.bak"), PathOf("b.bak")};
-  files.failOpen = {PathOf("a.bak")};
+  desktop.saveFileAnswers = {temp_.Path("a.bak"), temp_.Path("b.bak")};
+  files.failOpen = {temp_.Path("a.bak")};
   EXPECT_EQ(Backup(), 0);
   files.failWriteOnCall = files.writes + 3;
   EXPECT_EQ(Backup(), 0);

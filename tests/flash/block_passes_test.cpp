@@ -22,10 +22,7 @@ class BlockPassesTest : public FlashScenario {
   void Run(const std::vector<sim::BlockSpec>& blocks, sim::SimProfile profile = {}) {
     profile.explicitBlocks = true;
     profile.blocks = blocks;
-    Use(profile);
-    ResetProcessState();
-    desktop = ScriptedDesktop{};
-    Start();
+    Fresh(profile);
     Load(newer_);
   }
   int Flash() { return FlashBlocks(nullptr, RomImage.Buffer, FlashableImageBytes()); }
@@ -42,9 +39,6 @@ class BlockPassesTest : public FlashScenario {
   static sim::BlockSpec Block(uint32_t size, uint32_t offset, uint32_t attrib) {
     return sim::BlockSpec{size, offset, 0, true, attrib};
   }
-
-  Bytes installed_ = Build(Installed());
-  Bytes newer_ = Build(Newer());
 };
 
 enum class Ends { kNew, kOld, kErased, kOldAndNew };

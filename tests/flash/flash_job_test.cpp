@@ -39,10 +39,7 @@ class FlashJobTest : public FlashScenario {
     Load(newer_);
   }
   void Fresh(const sim::SimProfile& profile) {
-    Use(profile);
-    ResetProcessState();
-    desktop = ScriptedDesktop{};
-    Start();
+    FlashScenario::Fresh(profile);
     Load(newer_);
   }
   // The image flashed with the running BIOS's strings and UUID carried into it.
@@ -59,16 +56,13 @@ class FlashJobTest : public FlashScenario {
   std::optional<int> Job() {
     return ExitStatusOf([] { RunFlashJob(nullptr); });
   }
-
-  Bytes installed_ = Build(Installed());
-  Bytes newer_ = Build(Newer());
 };
 
 TEST_F(FlashJobTest, TheBackupIsOfferedUntilAFlashSucceedsAndSuccessOffersTheShutdown) {
-  desktop.saveFileAnswers = {PathOf("first.bak")};
+  desktop.saveFileAnswers = {temp_.Path("first.bak")};
   desktop.shutdownAnswers = {ShutdownBoxEnd::kClosed, ShutdownBoxEnd::kClosed};
   EXPECT_EQ(Job(), std::nullopt);
-  EXPECT_EQ(ReadFile(PathOf("first.bak")), installed_);
+  EXPECT_EQ(TempFolder::ReadFile(temp_.Path("first.bak")), installed_);
   ExpectFlashedWithCarriedStrings();
   EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{kSucceeded});
   EXPECT_EQ(desktop.shutdownBoxes, std::vector<int>{10});
@@ -167,28 +161,21 @@ TEST_F(FlashJobTest, AFailedFlashIsReportedAndLeavesTheBackupOfferStanding) {
 TEST_F(FlashJobTest, TheShutdownBoxEndsInTheShutdownItAsksFor) {
   struct Case {
     ShutdownBoxEnd end;
-    uint32_t osFamily;
-    uint32_t manufacturing;
+    uint32_t osFamily, manufacturing;
     bool privilege;
     std::optional<int> exit;  // the simulated OS closes the program after a shutdown request
     std::vector<uint32_t> shutdowns;
     std::vector<MessageRecord> messages;
     const char* logLine;
   };
-  const MessageRecord manual{"Can not shutdown automatically!!\nPlease shutdown manually!!",
-                             "Quorrelite", kMbIconExclamation};
+  const MessageRecord manual =
+      Box("Can not shutdown automatically!!\nPlease shutdown manually!!", kMbIconExclamation);
+  using End = ShutdownBoxEnd;
   const Case cases[] = {
-      {ShutdownBoxEnd::kCountdownElapsed, kWin2000, 0, true, 0, {kEwxPowerOff}, {}, nullptr},
-      {ShutdownBoxEnd::kShutdownNow,
-       kWin2000,
-       1,
-       true,
-       0,
-       {kEwxReboot},
-       {},
-       "Win2000 is going to Shutdown!!"},
-      {ShutdownBoxEnd::kCountdownElapsed, kWin98, 0, true, 0, {kEwxShutdown}, {}, nullptr},
-      {ShutdownBoxEnd::kCountdownElapsed,
+      {End::kCountdownElapsed, kWin2000, 0, true, 0, {kEwxPowerOff}, {}, nullptr},
+      {End::kShutdownNow, kWin2000, 1, true, 0, {kEwxReboot}, {}, "Win2000 is going to Shutdown!!"},
+      {End::kCountdownElapsed, kWin98, 0, true, 0, {kEwxShutdown}, {}, nullptr},
+      {End::kCountdownElapsed,
        kWin98,
        1,
        false,
@@ -196,9 +183,10 @@ TEST_F(FlashJobTest, TheShutdownBoxEndsInTheShutdownItAsksFor) {
        {kEwxReboot},
        {},
        "Win98 is going to Shutdown!!"},
-      {ShutdownBoxEnd::kShutdownNow, kWin2000, 1, false, std::nullopt, {}, {manual}, nullptr},
-      {ShutdownBoxEnd::kClosed, kWin2000, 1, true, std::nullopt, {}, {kSucceeded}, nullptr},
+      {End::kShutdownNow, kWin2000, 1, false, std::nullopt, {}, {manual}, nullptr},
+      {End::kClosed, kWin2000, 1, true, std::nullopt, {}, {kSucceeded}, nullptr},
   };
+  const std::string program = temp_.Path("prog"), log = program + "\\Logfile";
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "os " << c.osFamily << " manufacturing " << c.manufacturing
                                       << " end " << static_cast<int>(c.end));
@@ -208,8 +196,8 @@ TEST_F(FlashJobTest, TheShutdownBoxEndsInTheShutdownItAsksFor) {
     Options.AutoBackup = 0;
     Startup.OsFamily = c.osFamily;
     Startup.ManufacturingMode = c.manufacturing;
-    std::strcpy(Startup.ProgramDirectory, root_.c_str());
-    std::filesystem::remove(root_ + "\\Logfile");
+    std::strcpy(Startup.ProgramDirectory, program.c_str());
+    std::filesystem::remove(log);
     if (c.manufacturing) OpenManufacturingLog(nullptr);
     desktop.shutdownAnswers = {c.end};
     EXPECT_EQ(Job(), c.exit);
@@ -217,16 +205,16 @@ TEST_F(FlashJobTest, TheShutdownBoxEndsInTheShutdownItAsksFor) {
     EXPECT_EQ(sim_->ShutdownRequests(), c.shutdowns);
     ExpectFlashedWithCarriedStrings();
     if (c.logLine != nullptr) {
-      std::string log;
-      for (uint8_t b : ReadFile(root_ + "\\Logfile")) log.push_back(static_cast<char>(b));
-      EXPECT_NE(log.find(std::string("Shutdown after 10 seconds!!\r\n") + c.logLine + "\r\n"),
-                std::string::npos)
-          << log;
+      EXPECT_NE(TempFolder::ReadText(log).find(std::string("Shutdown after 10 seconds!!\r\n") +
+                                               c.logLine + "\r\n"),
+                std::string::npos);
     }
   }
 }
 
-TEST(PowerTest, OnlyMainsPowerGoesOnWithoutAQuestion) {
+class PowerTest : public SeamTest {};
+
+TEST_F(PowerTest, OnlyMainsPowerGoesOnWithoutAQuestion) {
   struct Case {
     uint8_t acLine, battery;
     const MessageRecord* message;
@@ -237,11 +225,8 @@ TEST(PowerTest, OnlyMainsPowerGoesOnWithoutAQuestion) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << int{c.acLine} << "/" << int{c.battery});
-    ScriptedDesktop desktop;
-    RecordingMachine machine;
     machine.power = PowerStatus{c.acLine, c.battery};
-    PlatformSeam previous = InstallPlatform(PlatformSeam{&desktop, &machine, nullptr, nullptr});
-    ResetProcessState();
+    desktop.messages.clear();
     desktop.messageAnswers = {kIdRetry};
     EXPECT_EQ(CheckAcPower(nullptr), c.message == nullptr ? 1 : 0);
     if (c.message == nullptr) {
@@ -250,21 +235,7 @@ TEST(PowerTest, OnlyMainsPowerGoesOnWithoutAQuestion) {
       EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{*c.message});
       EXPECT_EQ(Power.PowerAnswer, kIdRetry);
     }
-    InstallPlatform(previous);
   }
-}
-
-TEST(PowerTest, TheShutdownBoxCountsTenSecondsAndShutsDownOnTheEleventhTick) {
-  ResetProcessState();
-  Power.ShutdownCountdown = kShutdownSeconds;
-  char text[kShutdownBoxTextSize];
-  for (int tick = 1; tick <= 10; ++tick) {
-    EXPECT_EQ(ShutdownBoxTick(), 0);
-    ShutdownBoxText(text);
-    EXPECT_EQ(std::string(text),
-              "System preparing to shutdown at " + std::to_string(10 - tick) + " seconds.....");
-  }
-  EXPECT_EQ(ShutdownBoxTick(), 1);
 }
 
 }  // namespace

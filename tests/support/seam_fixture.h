@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <ostream>
 
 #include "app/process_state.h"
 #include "platform/platform.h"
@@ -17,6 +18,12 @@
 #include "platform/testing/scripted_desktop.h"
 
 namespace ql::testing {
+
+// Message boxes print as their words when an expectation fails.
+inline void PrintTo(const MessageRecord& m, std::ostream* os) {
+  *os << "{\"" << m.text << "\", \"" << m.caption << "\", 0x" << std::hex << m.style << std::dec
+      << "}";
+}
 
 class SeamTest : public ::testing::Test {
  protected:
