@@ -1,62 +1,22 @@
 // The BIOS session on the simulated machine: discovery at start-up, the connect sequence against
 // the simulated BIOS services with their password protocol and faults, and the disconnect.
-#include <algorithm>
-#include <cstring>
-#include <memory>
-
-#include "bios/bios_interface.h"
 #include "bios/bios_session.h"
 #include "bios/flash_part.h"
 #include "dmi/dmi_strings.h"
-#include "driver/bios_call.h"
-#include "driver/driver_link.h"
-#include "fake_bios.h"
-#include "rom/bcp_sys.h"
-#include "rom/rom_image.h"
-#include "sim/rom_builder.h"
-#include "sim/sim_machine.h"
-#include "support/seam_fixture.h"
+#include "support/sim_fixture.h"
 
 namespace ql::testing {
 namespace {
 
-class BiosScenarioTest : public SeamTest {
+class BiosScenarioTest : public SimSeamTest {
  protected:
-  BiosScenarioTest() { Make(sim::SimProfile{}, Image(spec)); }
-  Machine* MachineUnderTest() override { return sim_.get(); }
-
-  static std::vector<uint8_t> Image(const sim::RomSpec& s) {
-    std::vector<uint8_t> image;
-    std::string error;
-    EXPECT_TRUE(sim::BuildRom(s, &image, &error)) << error;
-    return image;
-  }
-  void Make(const sim::SimProfile& profile, std::vector<uint8_t> part, sim::BootState boot = {}) {
-    std::string error;
-    sim_ = sim::SimMachine::Create(profile, std::move(part), &error, std::move(boot));
-    ASSERT_TRUE(sim_) << error;
-    sim_->exitProcess = [](int code) { throw ProcessExit{code}; };
-    sim_->closeProgram = [] { throw ProcessExit{0}; };
-  }
-  // Another machine for this test, in place of the default one.
-  void Use(const sim::SimProfile& profile, std::vector<uint8_t> part, sim::BootState boot = {}) {
-    Make(profile, std::move(part), std::move(boot));
-    InstallPlatform(PlatformSeam{&desktop, sim_.get(), &files, &allocator});
-  }
-  void Use(const sim::SimProfile& profile) { Use(profile, Image(spec)); }
-
-  // The start-up of the program up to its first command.
-  void Start() {
-    ASSERT_EQ(OpenDriver(nullptr), 0);
-    ASSERT_EQ(DiscoverBiosInterface(nullptr), 0);
-    SetUpBiosCallBuffers(nullptr);
-    RomImage.RomSize = SystemBcpSys.Block.RomSizeKb * 1024u;
+  void Use(const sim::SimProfile& profile, sim::BootState boot = {}) {
+    SimSeamTest::Use(profile, BuildImage(spec), std::move(boot));
   }
   std::optional<int> Connect() {
     return ExitStatusOf([] { ConnectBios(nullptr); });
   }
-  uint32_t Connects() const { return sim_->BiosCallCount(biosfn::kConnect); }
-  static MessageRecord Stop(const char* text) { return {text, "Quorrelite", 0x10}; }
+  uint32_t Connects() const { return Calls(biosfn::kConnect); }
   static MessageRecord Plain(const char* text) { return {text, "Quorrelite", 0}; }
   static MessageRecord Secured() {
     return {"The system is secured, you'll need to enter password upon backup or flash.",
@@ -64,7 +24,6 @@ class BiosScenarioTest : public SeamTest {
   }
 
   sim::RomSpec spec;
-  std::unique_ptr<sim::SimMachine> sim_;
 };
 
 TEST_F(BiosScenarioTest, StartUpFindsTheRunningBiosAndASessionOpensAndCloses) {
@@ -100,8 +59,8 @@ TEST_F(BiosScenarioTest, ABiosThatStaysSilentIsTriedThreeTimesAndThenGivenUp) {
   EXPECT_EQ(Connect(), 1);
   EXPECT_EQ(Connects(), 3u);
   EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{Stop("Unknow connect Fail!!")}));
-  EXPECT_EQ(sim_->DriverRequestCount(kIoctlFreeKernelMemory), 4u);
-  EXPECT_EQ(sim_->DriverRequestCount(kIoctlUnmapPhysicalMemory), 1u);
+  EXPECT_EQ(Requests(kIoctlFreeKernelMemory), 4u);
+  EXPECT_EQ(Requests(kIoctlUnmapPhysicalMemory), 1u);
 
   // Two silent calls are forgiven: the third answers and the session opens without a word.
   profile.unansweredCalls = 2;
@@ -138,7 +97,7 @@ TEST_F(BiosScenarioTest, ARefusingBiosIsAskedOnceAndItsReasonShown) {
 TEST_F(BiosScenarioTest, ABiosLockedFromAnEarlierRunRefusesAtOnce) {
   sim::SimProfile profile;
   profile.password = 4711;
-  Use(profile, Image(spec), sim::BootState{{}, 3});
+  Use(profile, sim::BootState{{}, 3});
   Start();
   EXPECT_EQ(Connect(), 1);
   EXPECT_EQ(Connects(), 1u);
@@ -147,25 +106,6 @@ TEST_F(BiosScenarioTest, ABiosLockedFromAnEarlierRunRefusesAtOnce) {
             (std::vector<MessageRecord>{
                 Stop("You are not allowed to flash BIOS!! Unless you restart the system!!\n"
                      "Because you have entered wrong password too many times!! ")}));
-}
-
-TEST_F(BiosScenarioTest, ASecuredBiosTakesThePasswordOnceForTheWholeRun) {
-  sim::SimProfile profile;
-  profile.password = 4711;
-  Use(profile);
-  Start();
-  desktop.passwordAnswers = {"1234", "4711"};
-  EXPECT_EQ(Connect(), std::nullopt);
-  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{Secured(), Stop("Password Error!!")}));
-  EXPECT_EQ(Connects(), 3u);  // the silent one, then one per typed password
-  EXPECT_EQ(FlashPart.FlashPartCode, 0xBF);
-  DisconnectBios(nullptr);
-
-  EXPECT_EQ(Connect(), std::nullopt);
-  EXPECT_EQ(desktop.passwordDialogs, 2);
-  EXPECT_EQ(desktop.messages.size(), 2u);
-  EXPECT_EQ(Connects(), 4u);
-  EXPECT_TRUE(sim_->Bios().SessionOpen());
 }
 
 TEST_F(BiosScenarioTest, WrongPasswordsEndInTheLockoutWhoeverCountsThem) {
@@ -191,19 +131,6 @@ TEST_F(BiosScenarioTest, WrongPasswordsEndInTheLockoutWhoeverCountsThem) {
   }
 }
 
-TEST_F(BiosScenarioTest, AConnectWithoutDataOpensTheSessionWithoutATable) {
-  sim::SimProfile profile;
-  profile.connectWithoutData = true;
-  Use(profile);
-  Start();
-  EXPECT_EQ(Connect(), std::nullopt);
-  EXPECT_EQ(desktop.messages,
-            (std::vector<MessageRecord>{Plain("No data back to App 4k buffer ")}));
-  EXPECT_EQ(BiosSession.Connected, 1u);
-  EXPECT_EQ(FlashPart.BlockTableBuilt, 0u);
-  EXPECT_EQ(FlashPart.FlashPartCode, 0xBF);
-}
-
 TEST_F(BiosScenarioTest, AnEmptyBlockTableEndsTheRun) {
   sim::SimProfile profile;
   profile.explicitBlocks = true;
@@ -223,40 +150,6 @@ TEST_F(BiosScenarioTest, ADisconnectRefusedWithATextEndsTheRun) {
   EXPECT_EQ(ExitStatusOf([] { DisconnectBios(nullptr); }), 1);
   EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{Stop("Flash part still busy")}));
   EXPECT_EQ(desktop.skinReleases, 1);
-}
-
-TEST_F(BiosScenarioTest, ABiosWithoutBcpFexOrBcpSysIsNotServed) {
-  sim::RomSpec noFex = spec;
-  noFex.withFex = false;
-  Use(sim::SimProfile{}, Image(noFex));
-  ASSERT_EQ(OpenDriver(nullptr), 0);
-  EXPECT_EQ(DiscoverBiosInterface(nullptr), -1);
-  EXPECT_EQ(sim_->DriverRequestCount(kIoctlUnmapPhysicalMemory), 1u);
-  EXPECT_EQ(BiosInterface.BiosSegment, 0u);
-
-  std::vector<uint8_t> noSys = Image(spec);
-  for (size_t at = noSys.size() - 0x10000; at + 6 <= noSys.size(); ++at) {
-    if (std::memcmp(noSys.data() + at, "BCPSYS", 6) == 0) noSys[at] = 'X';
-  }
-  Use(sim::SimProfile{}, noSys);
-  ResetProcessState();
-  ASSERT_EQ(OpenDriver(nullptr), 0);
-  EXPECT_EQ(DiscoverBiosInterface(nullptr), -1);
-  EXPECT_EQ(DmiStrings.SystemDmi.SystemDmiPresent, 0u);
-  EXPECT_EQ(sim_->DriverRequestCount(kIoctlUnmapPhysicalMemory), 0u);
-}
-
-TEST_F(BiosScenarioTest, KernelMemoryTooShortForTheBuffersEndsTheRunBeforeAnyCall) {
-  sim::SimProfile profile;
-  profile.kernelMemoryLimit = 2 * TransferSize + 60;  // no room for the status block
-  Use(profile);
-  ASSERT_EQ(OpenDriver(nullptr), 0);
-  ASSERT_EQ(DiscoverBiosInterface(nullptr), 0);
-  EXPECT_EQ(ExitStatusOf([] { SetUpBiosCallBuffers(nullptr); }), 1);
-  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{Stop("Memory allocate error")}));
-  EXPECT_EQ(sim_->DriverRequestCount(kIoctlFillMemory), 0u);
-  EXPECT_EQ(sim_->DriverRequestCount(kIoctlFreeKernelMemory), 4u);
-  EXPECT_EQ(sim_->DriverRequestCount(kIoctlUnmapPhysicalMemory), 1u);
 }
 
 }  // namespace
