@@ -35,10 +35,18 @@ constexpr uint32_t FieldBytes(uint32_t L) {
 
 void CarryString(WindowHandle window, const uint8_t* header, const CarriedString& s) {
   uint16_t offset = GetLe16(header + s.headerOffset);
-  int64_t lengthAt = ImageDmiRange(offset, dmifield::kLengthBefore, 1);
-  if (lengthAt < 0) return;
   const DmiStringCopy& copy = DmiStrings.SystemDmi.*s.copy;
   uint32_t L = copy.Length();
+  // An offset of 0 names no string in the image (as the image and the DMI-only readers take
+  // it). Taking the byte before the segment's start as its length would, when it happened to
+  // match, overwrite the first bytes of the DMI segment with a string that has no place there.
+  // A running BIOS string that has nowhere to go is told, as any string not carried.
+  if (offset == 0) {
+    if (L != 0) TheDesktop().ShowMessageBox(window, s.lengthMessage, kProgramName, kMbOk);
+    return;
+  }
+  int64_t lengthAt = ImageDmiRange(offset, dmifield::kLengthBefore, 1);
+  if (lengthAt < 0) return;
   if (L != RomImage.Buffer[lengthAt]) {
     TheDesktop().ShowMessageBox(window, s.lengthMessage, kProgramName, kMbOk);
     return;

@@ -31,7 +31,9 @@ uint8_t ByteSum(const uint8_t* bytes, uint32_t count);
 // Copies the running BIOS's six strings into the loaded image, each only when its length equals
 // the image's (otherwise that string keeps the image's and its message is shown). An image
 // without a BCPDMI block is left as it is. A string field the image does not wholly hold is left
-// alone: nothing is written outside the image. Always 1.
+// alone: nothing is written outside the image. A string the image's block names with offset 0
+// is not in the image: nothing is written for it, and its message is shown when the running BIOS
+// has a non-empty string that is thus not carried. Always 1.
 int CarryDmiStringsIntoImage(WindowHandle window);
 
 }  // namespace ql
