@@ -6,71 +6,42 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include "app/manufacturing_log.h"
 #include "app/options.h"
 #include "app/startup.h"
-#include "driver/bios_call.h"
 #include "flash/flash_job.h"
-#include "rom/rom_image.h"
-#include "sim/rom_builder.h"
-#include "sim/sim_machine.h"
-#include "support/seam_fixture.h"
+#include "support/sim_fixture.h"
 
 namespace ql::testing {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes BuildImage(const char* date, uint32_t seed) {
+sim::RomSpec WithNewStrings(const char* date, uint32_t seed) {
   sim::RomSpec spec;
   spec.buildDate = date;
   spec.fillSeed = seed;
   spec.dmi = {"SN-NEW", "Image Maker", "IM-1", "Rev 2.0", "SYS-NEW", "CH-NEW"};
-  Bytes image;
-  std::string error;
-  EXPECT_TRUE(sim::BuildRom(spec, &image, &error)) << error;
-  return image;
+  return spec;
 }
 
 // A program folder with a ROM file in it and a simulated machine running the older BIOS.
-class MainControllerTest : public SeamTest {
+class MainControllerTest : public SimSeamTest {
  protected:
+  MainControllerTest() : SimSeamTest(WithNewStrings("03/14/05", 1)) { CountCloses(); }
   void SetUp() override {
-    SeamTest::SetUp();
-    char pattern[] = "/tmp/ql-controller-XXXXXX";
-    root_ = mkdtemp(pattern);
-    std::strcpy(Startup.ProgramDirectory, root_.c_str());
-    std::strcpy(Startup.CurrentDirectory, root_.c_str());
+    SimSeamTest::SetUp();
+    std::strcpy(Startup.ProgramDirectory, program_.c_str());
+    std::strcpy(Startup.CurrentDirectory, program_.c_str());
     Startup.OsFamily = kWin2000;
-    newer_ = BuildImage("06/01/06", 7);
-    romPath_ = root_ + "/newer.rom";
-    std::ofstream(romPath_, std::ios::binary)
-        .write(reinterpret_cast<const char*>(newer_.data()),
-               static_cast<std::streamsize>(newer_.size()));
-    Boot(sim::SimProfile{});
   }
-  void TearDown() override {
-    SeamTest::TearDown();
-    std::filesystem::remove_all(root_);
-  }
-  Machine* MachineUnderTest() override {
-    return sim_ ? static_cast<Machine*>(sim_.get()) : &machine;
-  }
-
-  void Boot(const sim::SimProfile& profile) {
-    std::string error;
-    sim_ = sim::SimMachine::Create(profile, BuildImage("03/14/05", 1), &error);
-    ASSERT_TRUE(sim_) << error;
-    sim_->exitProcess = [](int code) { throw ProcessExit{code}; };
-    // The system's close arrives after the flash job has returned, as a message would.
+  // The system's close arrives after the flash job has returned, as a message would.
+  void CountCloses() {
     sim_->closeProgram = [this] { ++closes_; };
-    InstallPlatform(PlatformSeam{&desktop, sim_.get(), &files, &allocator});
+  }
+  void Boot(const sim::SimProfile& profile,
+            const sim::RomSpec& running = WithNewStrings("03/14/05", 1)) {
+    Use(profile, BuildImage(running));
+    CountCloses();
   }
 
   void StartWith(const std::string& argument, bool manufacturing) {
@@ -85,15 +56,13 @@ class MainControllerTest : public SeamTest {
     if (FirstPaint(kWindow)) FlashCommand(kWindow);
   }
 
-  std::string Log() const {
-    std::ifstream in(root_ + "\\Logfile", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string Log() const { return TempFolder::ReadText(program_ + "\\Logfile"); }
 
   WindowHandle const kWindow = reinterpret_cast<WindowHandle>(0x450);
-  std::unique_ptr<sim::SimMachine> sim_;
-  std::string root_, romPath_;
-  Bytes newer_;
+  TempFolder temp_;
+  const std::string program_ = temp_.Path("prog");
+  const Bytes newer_ = BuildImage(WithNewStrings("06/01/06", 7));
+  const std::string romPath_ = temp_.Write("newer.rom", newer_);
   int closes_ = 0;
 };
 
@@ -122,7 +91,7 @@ TEST_F(MainControllerTest, AManufacturingRunFlashesAtFirstPaintLogsInOrderAndEnd
 TEST_F(MainControllerTest, ALineIsToldEveryWayAManufacturingRunFallsShortOfAVerifiedFlash) {
   // Verification switched off in the settings file: flashed, but nobody checked the part.
   {
-    std::ofstream(root_ + "\\brimlet.ini", std::ios::binary).write("\1\0\1\1", 4);
+    TempFolder::WriteFile(program_ + "\\brimlet.ini", {1, 0, 1, 1});
     StartWith(romPath_, true);
     RunToFirstPaint();
     EXPECT_EQ(FlashJob.FlashDone, 1u);
@@ -132,8 +101,8 @@ TEST_F(MainControllerTest, ALineIsToldEveryWayAManufacturingRunFallsShortOfAVeri
   // A bit that cannot be programmed: the verify fails the flash.
   {
     ResetProcessState();
-    std::filesystem::remove(root_ + "\\brimlet.ini");
-    std::strcpy(Startup.ProgramDirectory, root_.c_str());
+    std::filesystem::remove(program_ + "\\brimlet.ini");
+    std::strcpy(Startup.ProgramDirectory, program_.c_str());
     Startup.OsFamily = kWin2000;
     sim::SimProfile stuck;
     uint32_t at = 0;
@@ -151,7 +120,7 @@ TEST_F(MainControllerTest, ALineIsToldEveryWayAManufacturingRunFallsShortOfAVeri
 }
 
 TEST_F(MainControllerTest, AManufacturingFileThatCannotBeLoadedEndsTheModeAndTheRunWithTwo) {
-  StartWith(root_ + "/missing.rom", true);
+  StartWith(temp_.Path("missing.rom"), true);
   RunToFirstPaint();
 
   ASSERT_EQ(desktop.messages.size(), 1u);
@@ -181,7 +150,7 @@ TEST_F(MainControllerTest, ANormalRunLoadsAtFirstPaintFlashesNothingAndEndsWithZ
   EXPECT_TRUE(desktop.enabled[Control::kFlash]);
   EXPECT_TRUE(desktop.enabled[Control::kBackup]);
   EXPECT_TRUE(sim_->ShutdownRequests().empty());
-  EXPECT_FALSE(std::filesystem::exists(root_ + "\\Logfile"));
+  EXPECT_FALSE(std::filesystem::exists(program_ + "\\Logfile"));
   EXPECT_EQ(ExitStatusAfterMainDialog(), kExitNormal);
 }
 
@@ -198,15 +167,9 @@ TEST_F(MainControllerTest, InitialisationEndsWithOneWhenTheDriverOrTheBiosInterf
   // A BIOS without its flash interface block.
   ResetProcessState();
   desktop.messages.clear();
-  sim::RomSpec spec;
-  spec.withFex = false;
-  Bytes image;
-  std::string error;
-  ASSERT_TRUE(sim::BuildRom(spec, &image, &error)) << error;
-  sim_ = sim::SimMachine::Create(sim::SimProfile{}, image, &error);
-  ASSERT_TRUE(sim_) << error;
-  sim_->exitProcess = [](int code) { throw ProcessExit{code}; };
-  InstallPlatform(PlatformSeam{&desktop, sim_.get(), &files, &allocator});
+  sim::RomSpec noFex;
+  noFex.withFex = false;
+  Boot({}, noFex);
   EXPECT_EQ(ExitStatusOf([&] { InitialiseMainWindow(kWindow); }), 1);
   ASSERT_FALSE(desktop.messages.empty());
   EXPECT_EQ(desktop.messages.back(),

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "support/seam_fixture.h"
+#include "support/temp_folder.h"
 
 namespace ql::testing {
 namespace {
@@ -17,15 +17,7 @@ class ManufacturingLogTest : public SeamTest {
  protected:
   void SetUp() override {
     SeamTest::SetUp();
-    char pattern[] = "/tmp/ql-log-XXXXXX";
-    root_ = mkdtemp(pattern);
-    program_ = root_ + "/prog";
-    path_ = program_ + "\\Logfile";
     StartRun(/*manufacturing=*/1);
-  }
-  void TearDown() override {
-    std::filesystem::remove_all(root_);
-    SeamTest::TearDown();
   }
   // A fresh process in the same program folder.
   void StartRun(uint32_t manufacturing) {
@@ -33,14 +25,11 @@ class ManufacturingLogTest : public SeamTest {
     std::strcpy(Startup.ProgramDirectory, program_.c_str());
     Startup.ManufacturingMode = manufacturing;
   }
-  std::string Log() const {
-    std::ifstream in(path_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  std::string Log() const { return TempFolder::ReadText(path_); }
 
-  std::string root_;
-  std::string program_;
-  std::string path_;
+  TempFolder temp_;
+  const std::string program_ = temp_.Path("prog");
+  const std::string path_ = program_ + "\\Logfile";
 };
 
 TEST_F(ManufacturingLogTest, ALogThatCannotBeReadJustNowIsNeverEmptied) {
@@ -156,16 +145,6 @@ TEST_F(ManufacturingLogTest, TheMessageTableAnswersAsItsRecordsSay) {
             (MessageRecord{"Can not find BCPSYS in copied 4G ROM!!", "Quorrelite", 0x10}));
   EXPECT_EQ(desktop.messages[4], (MessageRecord{"Can not find this STR ID !!", " Quorrelite", 0}));
   EXPECT_EQ(desktop.messages[4].owner, &owner);
-}
-
-TEST_F(ManufacturingLogTest, TheSuppressedConfirmationKeepsItsWordsForWhenItIsShown) {
-  const ql::MessageRecord& r = MessageTable[0];
-  EXPECT_EQ(r.Id, 0x1000u);
-  EXPECT_STREQ(r.Text,
-               "Please close other application which running now !!\n Press OK to run flash or "
-               "Cancel to exit");
-  EXPECT_STREQ(r.Caption, "Quorrelite");
-  EXPECT_EQ(r.BoxStyle, 0x31u);
 }
 
 }  // namespace

@@ -1,47 +1,27 @@
 #include "app/options.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "support/seam_fixture.h"
+#include "support/temp_folder.h"
 
 namespace ql::testing {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-// A program folder of its own for each test. The program names its files with a backslash after
-// the folder, so on POSIX the settings file is "<folder>\brimlet.ini" beside the folder, both
-// inside the test's temporary directory.
+// The program names its files with a backslash after its folder, so on POSIX the settings file
+// is "<folder>\brimlet.ini" beside the folder, inside the test's temporary folder.
 class OptionsTest : public SeamTest {
  protected:
   void SetUp() override {
     SeamTest::SetUp();
-    char pattern[] = "/tmp/ql-options-XXXXXX";
-    root_ = mkdtemp(pattern);
-    std::string program = root_ + "/prog";
-    std::strcpy(Startup.ProgramDirectory, program.c_str());
+    std::strcpy(Startup.ProgramDirectory, temp_.Path("prog").c_str());
     std::strcpy(Startup.CurrentDirectory, "C:\\Work");
-    path_ = program + "\\brimlet.ini";
   }
-  void TearDown() override {
-    std::filesystem::remove_all(root_);
-    SeamTest::TearDown();
-  }
-  void WriteSettings(const Bytes& b) {
-    std::ofstream(path_, std::ios::binary)
-        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-  }
-  Bytes Settings() const {
-    std::ifstream in(path_, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-  }
-  bool SettingsExist() const { return std::filesystem::exists(path_); }
+  void WriteSettings(const Bytes& b) { TempFolder::WriteFile(path_, b); }
+  Bytes Settings() const { return TempFolder::ReadFile(path_); }
   Bytes Memory() const {
     return Bytes{static_cast<uint8_t>(Options.AutoBackup), static_cast<uint8_t>(Options.AutoVerify),
                  static_cast<uint8_t>(Options.AutoBlankCheck),
@@ -52,8 +32,8 @@ class OptionsTest : public SeamTest {
     Options.AutoBackup = Options.AutoVerify = Options.AutoBlankCheck = Options.ReservedOption = 7;
   }
 
-  std::string root_;
-  std::string path_;
+  TempFolder temp_;
+  const std::string path_ = temp_.Path("prog") + "\\brimlet.ini";
 };
 
 TEST_F(OptionsTest, FirstRunCreatesTheDefaultsSilently) {
@@ -154,7 +134,7 @@ TEST_F(OptionsTest, AFolderThatRefusesTheFileShowsItsFullName) {
                            "Quorrelite", 0x30}));
   EXPECT_EQ(desktop.messages[1], (MessageRecord{path_, "Quorrelite", 0}));
   EXPECT_EQ(Memory(), (Bytes{1, 1, 1, 1}));
-  EXPECT_FALSE(SettingsExist());
+  EXPECT_FALSE(std::filesystem::exists(path_));
 }
 
 TEST_F(OptionsTest, ADriveRootLosesItsBackslashOtherFoldersStay) {

@@ -128,24 +128,28 @@ TEST_F(StartupTest, Win2000StripsTheQuotesThatWrapTheArgument) {
   }
 }
 
-TEST_F(StartupTest, Win98TakesTheArgumentWholeBlanksIncluded) {
-  Start98("my new bios.rom");
-  EXPECT_STREQ(Startup.StartupArgument, "my new bios.rom");
-  EXPECT_EQ(Startup.StartupFilePending, 1u);
-  EXPECT_EQ(Startup.ManufacturingMode, 0u);
-}
-
-TEST_F(StartupTest, ManufacturingFileReplacesTheArgument) {
-  Start98("/M x.rom y");
-  EXPECT_EQ(Startup.ManufacturingMode, 1u);
-  EXPECT_STREQ(Startup.StartupArgument, "x.rom");
-  EXPECT_EQ(Startup.StartupFilePending, 1u);
-}
-
-TEST_F(StartupTest, UnknownSwitchStartsWithoutFileAndSilently) {
-  Start98("/X x.rom");
-  EXPECT_EQ(Startup.StartupFilePending, 0u);
-  EXPECT_EQ(Startup.ManufacturingMode, 0u);
+TEST_F(StartupTest, Win98TakesTheArgumentWholeAndItsSwitchDecidesWhatIsPending) {
+  struct Case {
+    const char* argument;
+    const char* kept;
+    uint32_t pending, manufacturing;
+  };
+  const Case cases[] = {
+      {"my new bios.rom", "my new bios.rom", 1, 0},  // blanks included
+      {"/M x.rom y", "x.rom", 1, 1},                 // the manufacturing file replaces it
+      {"/X x.rom", nullptr, 0, 0},                   // an unknown switch: no file, silently
+      {"", nullptr, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.argument);
+    ResetProcessState();
+    Start98(c.argument);
+    if (c.kept != nullptr) {
+      EXPECT_STREQ(Startup.StartupArgument, c.kept);
+    }
+    EXPECT_EQ(Startup.StartupFilePending, c.pending);
+    EXPECT_EQ(Startup.ManufacturingMode, c.manufacturing);
+  }
   EXPECT_TRUE(desktop.messages.empty());
 }
 
@@ -163,11 +167,6 @@ TEST_F(StartupTest, ArgumentOf128IsAcceptedAnd129IsRefused) {
   EXPECT_EQ(desktop.messages[0],
             (MessageRecord{"The length of command line was too large!!", "Quorrelite", kMbOk}));
   EXPECT_EQ(desktop.messages[0].owner, nullptr);
-}
-
-TEST_F(StartupTest, EmptyArgumentLeavesNothingPending) {
-  Start98("");
-  EXPECT_EQ(Startup.StartupFilePending, 0u);
 }
 
 }  // namespace
