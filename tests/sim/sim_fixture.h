@@ -3,7 +3,6 @@
 #pragma once
 
 #include <array>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,9 +10,7 @@
 #include "driver/driver_requests.h"
 #include "platform/bytes.h"
 #include "rom/bcp_layout.h"
-#include "sim/rom_builder.h"
-#include "sim/sim_machine.h"
-#include "support/seam_fixture.h"
+#include "support/sim_fixture.h"
 
 namespace ql::testing {
 
@@ -24,34 +21,15 @@ struct StatusRead {
   bool Answered() const { return signature == biosstatus::kSignatureValue; }
 };
 
-class SimTest : public SeamTest {
+class SimTest : public SimSeamTest {
  protected:
-  SimTest() { Make(sim::SimProfile{}, Image()); }
-
-  Machine* MachineUnderTest() override { return sim_.get(); }
-
-  static std::vector<uint8_t> Image(uint32_t sizeKb = 512, uint32_t seed = 1) {
+  static Bytes Image(uint32_t sizeKb = 512) {
     sim::RomSpec spec;
     spec.sizeKb = sizeKb;
-    spec.fillSeed = seed;
-    std::vector<uint8_t> image;
-    std::string error;
-    EXPECT_TRUE(sim::BuildRom(spec, &image, &error)) << error;
-    return image;
+    return BuildImage(spec);
   }
-
-  // A new machine with this profile, installed as the machine under test.
-  void Build(const sim::SimProfile& profile, std::vector<uint8_t> part = Image()) {
-    Make(profile, std::move(part));
-    InstallPlatform(PlatformSeam{&desktop, sim_.get(), &files, &allocator});
-  }
-
-  void Make(const sim::SimProfile& profile, std::vector<uint8_t> part) {
-    std::string error;
-    sim_ = sim::SimMachine::Create(profile, std::move(part), &error);
-    ASSERT_TRUE(sim_) << error;
-    sim_->exitProcess = [](int code) { throw ProcessExit{code}; };
-    sim_->closeProgram = [] { throw ProcessExit{0}; };
+  void Build(const sim::SimProfile& profile, Bytes part = Image()) {
+    Use(profile, std::move(part));
   }
 
   // Opens the driver, maps the BIOS segment, finds the trigger and sets up the four buffers.
@@ -118,7 +96,6 @@ class SimTest : public SeamTest {
     return std::vector<uint8_t>(data, data + count);
   }
 
-  std::unique_ptr<sim::SimMachine> sim_;
   uint32_t segment_ = 0;
   uint32_t port_ = 0;
   uint8_t value_ = 0;

@@ -3,42 +3,31 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/temp_folder.h"
+
 #include "sim_fixture.h"
 
 namespace ql::testing {
 namespace {
 
 std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return TempFolder::ReadText(path);
 }
 
 class SimFolderTest : public SimTest {
  protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    folder_ =
-        (std::filesystem::temp_directory_path() /
-         ("ql_sim_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())))
-            .string();
-    std::filesystem::remove_all(folder_);
-  }
-  void TearDown() override {
-    SimTest::TearDown();
-    std::filesystem::remove_all(folder_);
-  }
   void Open() {
     std::string error;
     sim_ = sim::OpenSimMachine(folder_, &error);
     ASSERT_TRUE(sim_) << error;
-    sim_->exitProcess = [](int code) { throw ProcessExit{code}; };
-    sim_->closeProgram = [] { throw ProcessExit{0}; };
+    Hook();
     InstallPlatform(PlatformSeam{&desktop, sim_.get(), &files, &allocator});
     StartProgram();
   }
   std::string File(const char* name) const { return folder_ + "/" + name; }
   std::string RunningBuildDate() { return sim::InspectRom(sim_->RunningBiosSegment()).buildDate; }
-  std::string folder_;
+  TempFolder temp_;
+  const std::string folder_ = temp_.Path("machine");
 };
 
 TEST_F(SimFolderTest, BadProfilesNameTheLineAndKey) {
@@ -117,12 +106,10 @@ TEST_F(SimFolderTest, ThePartFileChangesAsTheRunWritesIt) {
 
 TEST_F(SimFolderTest, ARestartMakesTheFlashedBiosTheRunningOne) {
   std::string error;
-  std::vector<uint8_t> installed = Image(512, 1);
   sim::RomSpec newer;
   newer.buildDate = "12/24/05";
-  std::vector<uint8_t> image;
-  ASSERT_TRUE(sim::BuildRom(newer, &image, &error));
-  ASSERT_TRUE(sim::CreateMachineFolder(folder_, installed, "", &error)) << error;
+  const Bytes image = BuildImage(newer);
+  ASSERT_TRUE(sim::CreateMachineFolder(folder_, Image(), "", &error)) << error;
   Open();
   ASSERT_EQ(RunningBuildDate(), "03/14/05");
   ASSERT_EQ(Call(biosfn::kConnect).status, 0);
