@@ -189,18 +189,6 @@ TEST_F(RomImageTest, NoMemoryForTheImageEndsTheProgram) {
   EXPECT_TRUE(allocator.live.empty());  // the previous image went back before the new one
 }
 
-TEST_F(RomImageTest, ARefusedSecondLoadTakesBackWhatTheFirstEnabled) {
-  ASSERT_EQ(Load(sim::RomSpec{}), 1);
-  sim::RomSpec other;
-  other.platformId = "OTHER";
-  EXPECT_EQ(Load(other), 0);
-  EXPECT_EQ(desktop.Texts(),
-            std::vector<std::string>{" The bios you loaded is not for this platform!!"});
-  EXPECT_EQ(RomImage.ImageLoaded, 0u);
-  EXPECT_EQ(RomImage.FlashEnabled, 0u);
-  EXPECT_EQ(RomImage.BackupEnabled, 0u);
-}
-
 TEST_F(RomImageTest, ManufacturingModeFlashesWhatTheLineGivesWithoutQuestions) {
   Startup.ManufacturingMode = 1;
   sim::RomSpec other;
