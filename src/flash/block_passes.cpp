@@ -46,12 +46,15 @@ bool Treated(int32_t index) {
   return BlockIsFlashed(FlashPart.FlashBlockTable[index].Attrib) == 1;
 }
 
-// Reads one piece of the part into DriverBlocks.BulkReply; false when the BIOS refused.
+// Reads one piece of the part into DriverBlocks.BulkReply; false when the BIOS refused or the
+// driver did not hand the receive buffer over. A fetch that failed leaves the reply holding the
+// piece read before, which says nothing about this one: a blank check or a verify must not pass
+// on it.
 bool ReadPiece(uint32_t linear, uint32_t count) {
   SetBiosParams(linear, count, 0, 0, 0, 0, 0, 0);
   uint32_t read = BiosCall(biosfn::kReadFlash);
-  FetchReceiveBuffer();
-  return read == 1;
+  int fetched = FetchReceiveBuffer();
+  return read == 1 && fetched == 1;
 }
 
 // 1 when every treated block can be flashed to the end; otherwise the refusal has been made and

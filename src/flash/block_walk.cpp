@@ -53,7 +53,9 @@ uint32_t ReadFlashBlock(const FlashBlockRecord& block, uint8_t* buffer) {
     Piece piece = PieceOf(block.BlockSize, done);
     SetBiosParams(block.LinearPtr + piece.offset, piece.count, 0, 0, 0, 0, 0, 0);
     if (BiosCall(biosfn::kReadFlash) != 1) continue;
-    FetchReceiveBuffer();
+    // A failed fetch leaves the reply holding an earlier piece: copying it would put the wrong
+    // bytes at this piece's place, so it counts as a failed read.
+    if (FetchReceiveBuffer() != 1) continue;
     std::memcpy(buffer + block.FileOffset + piece.offset, DriverBlocks.BulkReply, piece.count);
     ++done;
   }

@@ -38,7 +38,8 @@ Piece PieceOf(uint32_t blockSize, uint32_t index);
 uint32_t BlockInside(const FlashBlockRecord& block, uint32_t size);
 
 // Reads one block out of the part into buffer + FileOffset with ReadFlash, piece by piece, within
-// an open session. A failed read is tried again by the next attempt, and a block gets as many
+// an open session. A failed read (the BIOS refused, or the driver did not fetch the receive
+// buffer) is tried again by the next attempt, and a block gets as many
 // attempts as it has pieces, so every failure leaves the block's last piece unread (the buffer
 // keeps what it held there). Answers the number of pieces left unread: 0 for a whole block. The
 // caller makes sure the block lies inside the buffer (BlockInside).
