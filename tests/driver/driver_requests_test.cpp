@@ -38,14 +38,6 @@ TEST_F(DriverRequestsTest, SearchForBcpFexMatchesTheDocumentedBytes) {
                                             0x42, 0x43, 0x50, 0x46, 0x45, 0x58}));
 }
 
-TEST_F(DriverRequestsTest, SearchAnswersOffsetZeroAndTheNotFoundMarker) {
-  const uint8_t pattern[] = {'B', 'C', 'P', 'S', 'Y', 'S'};
-  machine.replies.push_back(Bytes({0, 0, 0, 0}));
-  EXPECT_EQ(SearchMemory(0x1000, pattern, 6, 0xFFFA), 0u);
-  machine.replies.push_back(Bytes({0xFF, 0xFF, 0xFF, 0xFF}));
-  EXPECT_EQ(SearchMemory(0x1000, pattern, 6, 0xFFFA), kDriverNotFound);
-}
-
 TEST_F(DriverRequestsTest, ReadOf18BytesCarriesTheAddressTwiceAndLeavesTheRestUnwritten) {
   // A previous search left its pattern at bytes 12-17; the read must not touch them.
   const uint8_t pattern[] = {'B', 'C', 'P', 'F', 'E', 'X'};

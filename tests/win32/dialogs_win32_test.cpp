@@ -36,19 +36,10 @@
 #include "skin/win32/skin.h"
 #include <commctrl.h>
 
+#include "win32/win32_support.h"
+
 namespace ql::testing {
 namespace {
-
-HMODULE ProgramModule() {
-  static HMODULE module = [] {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    dir.resize(dir.find_last_of('\\') + 1);
-    return LoadLibraryExA((dir + "quorrelite.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  }();
-  return module;
-}
 
 // Runs `script` once from a thread timer, inside whatever modal loop is running then.
 std::function<void()> gScript;
@@ -80,10 +71,7 @@ class DialogsTest : public ::testing::Test {
     ASSERT_NE(ProgramModule(), nullptr);
     Startup.InstanceHandle = ProgramModule();
     previous_ = InstallPlatform(PlatformSeam{&desktop, &machine_, &files, &allocator});
-    char dir[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, dir);
-    folder = std::string(dir) + "ql-dialogs-test";
-    CreateDirectoryA(folder.c_str(), nullptr);
+    folder = TempFolderNamed("ql-dialogs-test");
     std::strcpy(Startup.ProgramDirectory, folder.c_str());
     std::strcpy(Startup.CurrentDirectory, folder.c_str());
   }

@@ -18,9 +18,13 @@
 #include "resources/resource_ids.h"
 #include "rom/rom_image.h"
 #include "skin/win32/skin.h"
+#include "win32/win32_support.h"
 
 namespace ql {
 namespace {
+
+using testing::FindThreadWindow;
+using testing::ProgramModule;
 
 static_assert(kStyleChild == WS_CHILD && kStyleVisible == WS_VISIBLE &&
               kStyleTabStop == WS_TABSTOP && kStyleOwnerDraw == BS_OWNERDRAW &&
@@ -29,17 +33,6 @@ static_assert(kItemSelected == ODS_SELECTED && kItemDisabled == ODS_DISABLED &&
               kItemFocus == ODS_FOCUS && kItemDefault == ODS_DEFAULT);
 
 using Pixels = std::vector<COLORREF>;
-
-HMODULE ProgramModule() {
-  static HMODULE module = [] {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    dir.resize(dir.find_last_of('\\') + 1);
-    return LoadLibraryExA((dir + "quorrelite.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  }();
-  return module;
-}
 
 // Copies `width` x `height` pixels of a device context into memory, as 0x00BBGGRR values.
 Pixels Grab(HDC source, int x, int y, int width, int height) {
@@ -478,26 +471,6 @@ TEST_F(SkinWin32Test, WhatABoxUncoveredDuringAFlashIsRepairedWhenThePhaseMovesOn
   EXPECT_EQ(p[0], RGB(150, 150, 150));
 }
 
-// A window of this thread whose caption is `caption`, or null.
-HWND FindThreadWindow(DWORD thread, const char* caption) {
-  struct Search {
-    const char* caption;
-    HWND found;
-  } search{caption, nullptr};
-  EnumThreadWindows(
-      thread,
-      [](HWND w, LPARAM l) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(l);
-        char text[64] = {};
-        GetWindowTextA(w, text, sizeof(text));
-        if (std::string(text) != s->caption) return TRUE;
-        s->found = w;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 TEST_F(SkinWin32Test, SplashIsCentredAtItsPictureSizeAndAClickEndsItAndTellsTheMainWindow) {
   DWORD thread = 0;
   HANDLE splash = CreateThread(nullptr, 0, &SplashThread, main, 0, &thread);
@@ -533,10 +506,7 @@ TEST_F(SkinWin32Test, SplashIsCentredAtItsPictureSizeAndAClickEndsItAndTellsTheM
 }
 
 TEST_F(SkinWin32Test, HelpWithoutTheViewersFileShowsTheShippedHelpInAWindow) {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  std::string folder = std::string(temp) + "ql-help-test";
-  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string folder = testing::TempFolderNamed("ql-help-test");
   DeleteFileA((folder + "\\QuorrelHp").c_str());
   std::snprintf(Startup.ProgramDirectory, sizeof(Startup.ProgramDirectory), "%s", folder.c_str());
 

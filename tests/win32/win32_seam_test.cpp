@@ -13,6 +13,7 @@
 #include "platform/win32/win.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_machine.h"
+#include "win32/win32_support.h"
 
 namespace ql::testing {
 namespace {
@@ -22,10 +23,7 @@ class Win32SeamTest : public ::testing::Test {
   void SetUp() override {
     ResetProcessState();
     previous_ = InstallPlatform(PlatformSeam{&desktop, &machine, &files, &allocator});
-    char dir[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, dir);
-    folder = std::string(dir) + "ql-win32-test\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
+    folder = TempFolderNamed("ql-win32-test") + "\\";
   }
   void TearDown() override {
     ResetProcessState();
