@@ -1,6 +1,7 @@
 // A ReadFlash the BIOS answered whose receive buffer the driver then failed to hand over: the
 // reply still holds the piece read before, and neither a verify, nor a backup, may take it for
 // this piece.
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -54,7 +55,10 @@ class FetchFailingMachine final : public Machine {
   PowerStatus GetPowerStatus() override { return inner_.GetPowerStatus(); }
   bool EnableShutdownPrivilege() override { return inner_.EnableShutdownPrivilege(); }
   void ExitWindows(uint32_t flags) override { inner_.ExitWindows(flags); }
-  [[noreturn]] void ExitProcess(int exitCode) override { inner_.ExitProcess(exitCode); }
+  [[noreturn]] void ExitProcess(int exitCode) override {
+    inner_.ExitProcess(exitCode);
+    std::abort();  // the inner machine's exit does not return either
+  }
 
  private:
   Machine& inner_;
