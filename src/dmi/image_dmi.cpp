@@ -77,23 +77,30 @@ void ReadImageDmiStrings(WindowHandle owner) {
   if (!whole) Warn(owner, kMsgImageDmiOutsideFile);
 }
 
-void ReadImageUuid(WindowHandle owner) {
+ImageUuidPlace FindImageUuid() {
+  ImageUuidPlace place;
   int32_t at = FindImageBcpDmi();
-  DmiStrings.ImageDmi.ImageUuidSupported = 0;
-  if (at < 0) return;
+  if (at < 0) return place;
   const uint8_t* header = RomImage.Buffer + at;
   // Read as signed bytes, as images have always been judged: a minor version of 128 or more is
   // below 11, so 2.128 has no UUID field.
   int major = static_cast<int8_t>(header[bcpdmi::kMajorVersion]);
   int minor = static_cast<int8_t>(header[bcpdmi::kMinorVersion]);
-  if (major < bcpdmi::kUuidMinMajor || minor < bcpdmi::kUuidMinMinor) return;
-  int64_t from = ImageDmiRange(GetLe16(header + bcpdmi::kUuidOffset), 0, bcpdmi::kUuidFieldLength);
-  if (from < 0) {
-    Warn(owner, kMsgImageUuidOutsideFile);
-    return;
-  }
+  if (major < bcpdmi::kUuidMinMajor || minor < bcpdmi::kUuidMinMinor) return place;
+  uint16_t offset = GetLe16(header + bcpdmi::kUuidOffset);
+  if (offset == 0) return place;
+  place.offset = ImageDmiRange(offset, 0, bcpdmi::kUuidFieldLength);
+  place.where = place.offset < 0 ? ImageUuidWhere::kOutsideFile : ImageUuidWhere::kField;
+  return place;
+}
+
+void ReadImageUuid(WindowHandle owner) {
+  DmiStrings.ImageDmi.ImageUuidSupported = 0;
+  ImageUuidPlace place = FindImageUuid();
+  if (place.where == ImageUuidWhere::kOutsideFile) Warn(owner, kMsgImageUuidOutsideFile);
+  if (place.where != ImageUuidWhere::kField) return;
   DmiStrings.ImageDmi.ImageUuidSupported = 1;
-  std::memcpy(DmiStrings.ImageDmi.Uuid, RomImage.Buffer + from, bcpdmi::kUuidLength);
+  std::memcpy(DmiStrings.ImageDmi.Uuid, RomImage.Buffer + place.offset, bcpdmi::kUuidLength);
   DmiStrings.ImageDmi.Uuid[bcpdmi::kUuidLength] = 0;
 }
 

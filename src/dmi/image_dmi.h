@@ -30,6 +30,17 @@ int32_t FindImageBcpDmi();
 // `segmentOffset`, or -1 when any of them lies outside the loaded image.
 int64_t ImageDmiRange(uint16_t segmentOffset, uint32_t before, uint32_t count);
 
+// Where the loaded image keeps its 17-byte UUID field.
+enum class ImageUuidWhere { kField, kNoField, kOutsideFile };
+struct ImageUuidPlace {
+  ImageUuidWhere where = ImageUuidWhere::kNoField;
+  int64_t offset = -1;  // image offset of the field when where == kField
+};
+// The image has a UUID field when its BCPDMI block is of version 2.11 or later, the version
+// bytes read as signed (2.128 has none), and names a UUID offset. An offset of 0 names no field:
+// taken at face value it would put the UUID over the first bytes of the DMI segment.
+ImageUuidPlace FindImageUuid();
+
 // Fills DmiStrings.ImageDmi's manufacturer, product, version and system serial number: each the
 // length byte, the characters and the terminator. A field outside the image is left empty (and
 // the user is told once); a string too long for its 80-byte copy is cut, its length byte kept

@@ -35,17 +35,10 @@ void UuidDisplayText(const uint8_t* bytes, char (&text)[kUuidDisplaySize]) {
 }
 
 uint32_t CarryUuidIntoImage(WindowHandle window) {
-  int32_t at = FindImageBcpDmi();
-  if (at < 0) return 0;
-  const uint8_t* header = RomImage.Buffer + at;
-  // Signed, as the image reader judges them.
-  int major = static_cast<int8_t>(header[bcpdmi::kMajorVersion]);
-  int minor = static_cast<int8_t>(header[bcpdmi::kMinorVersion]);
-  int64_t u = -1;
-  if (major >= bcpdmi::kUuidMinMajor && minor >= bcpdmi::kUuidMinMinor) {
-    u = ImageDmiRange(GetLe16(header + bcpdmi::kUuidOffset), 0, bcpdmi::kUuidFieldLength);
-  }
-  // A field the image does not wholly hold is no field: nothing is written outside the image.
+  if (FindImageBcpDmi() < 0) return 0;
+  // A field the image does not wholly hold, or names with offset 0, is no field: nothing is
+  // written outside the image or over the start of its DMI segment.
+  int64_t u = FindImageUuid().offset;
   DmiStrings.ImageDmi.ImageUuidSupported = u >= 0 ? 1 : 0;
 
   SystemDmiRecord& system = DmiStrings.SystemDmi;
