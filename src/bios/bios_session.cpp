@@ -59,13 +59,14 @@ void EnterPassword(WindowHandle owner) {
   BiosSession.PasswordEntered = 1;
 }
 
-// A successful Connect leaves the block table in the receive buffer.
+// A successful Connect leaves the block table in the receive buffer. A fetch the driver failed
+// leaves the previous reply in place, which must not become the run's block table: it counts as
+// an answer without data.
 void TakeBlockTable(WindowHandle owner) {
-  if (BiosCalls.Code != bioscode::kCodeData) {
+  if (BiosCalls.Code != bioscode::kCodeData || FetchReceiveBuffer() == 0) {
     TheDesktop().ShowMessageBox(owner, kMsgNoDataBack, kProgramName, kMbOk);
     return;
   }
-  FetchReceiveBuffer();
   BuildFlashBlockTable(owner);
   if (FlashBlockAnswerUsable(DriverBlocks.BulkReply) == 0) {
     Fail(owner, kMsgNoCorrectFlashBlock, kMbOk);

@@ -32,8 +32,9 @@ void IdentifyFlashPart(WindowHandle owner) {
     TheDesktop().ShowMessageBox(owner, kMsgFlashPartIdFail, kProgramName, kMbOk);
     FatalExit(owner);
   }
-  FetchReceiveBuffer();
-  if (BiosCalls.Code != bioscode::kCodeData) {
+  // A fetch the driver failed leaves an older reply in place: no part code comes from it.
+  int fetched = FetchReceiveBuffer();
+  if (BiosCalls.Code != bioscode::kCodeData || fetched == 0) {
     TheDesktop().ShowMessageBox(owner, kMsgNoDataBack, kProgramName, kMbOk);
     return;
   }

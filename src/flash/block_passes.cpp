@@ -91,16 +91,20 @@ int EraseStep(WindowHandle owner, const FlashBlockRecord& block, uint32_t index)
   return 1;
 }
 
-void ProgramStep(WindowHandle owner, const FlashBlockRecord& block, uint32_t index,
-                 const uint8_t* source) {
+int ProgramStep(WindowHandle owner, const FlashBlockRecord& block, uint32_t index,
+                const uint8_t* source) {
   for (uint32_t k = 0; k < PieceCount(block.BlockSize); ++k) {
     Piece piece = PieceOf(block.BlockSize, k);
     SetProgressPhase(owner, kPhaseFlashing);
     SetProgressPercent(owner, piece.offset, block.BlockSize);
     MarkBlockMap(block.FileOffset + piece.offset, piece.count, kCellProgrammed);
-    ProgramFlashPiece(block.LinearPtr + piece.offset, block.FileOffset + piece.offset, piece.count,
-                      index, source);
+    // With the verify off nothing else would notice a piece programmed from stale data.
+    if (ProgramFlashPiece(block.LinearPtr + piece.offset, block.FileOffset + piece.offset,
+                          piece.count, index, source) == 0) {
+      return Fail(owner, kMsgProgramDataNotSent);
+    }
   }
+  return 1;
 }
 
 int VerifyStep(WindowHandle owner, const FlashBlockRecord& block, const uint8_t* source) {
@@ -168,11 +172,12 @@ void EraseFlashBlock(uint32_t linear, uint32_t size, uint32_t blockIndex) {
   BiosCall(biosfn::kEraseBlock);
 }
 
-void ProgramFlashPiece(uint32_t linear, uint32_t fileOffset, uint32_t count, uint32_t blockIndex,
-                       const uint8_t* source) {
-  WriteMemoryBulk(BiosCalls.SendBuffer.linear, source + fileOffset, count);
+int ProgramFlashPiece(uint32_t linear, uint32_t fileOffset, uint32_t count, uint32_t blockIndex,
+                      const uint8_t* source) {
+  if (!WriteMemoryBulk(BiosCalls.SendBuffer.linear, source + fileOffset, count)) return 0;
   SetBiosParams(FlashPart.FlashPartCode, linear, count, blockIndex, 0, 0, 0, 0);
   BiosCall(biosfn::kProgramFlash);
+  return 1;
 }
 
 int VerifyFlashPiece(uint32_t linear, uint32_t fileOffset, uint32_t count, const uint8_t* source) {
@@ -203,7 +208,7 @@ int FlashBlocks(WindowHandle owner, const uint8_t* source, uint32_t sourceSize) 
     uint32_t index = static_cast<uint32_t>(i);
     BlockTreatment t = TreatmentOf(block.Attrib);
     if (t.erase == 1 && EraseStep(owner, block, index) == 0) return 0;
-    if (t.program == 1) ProgramStep(owner, block, index, source);
+    if (t.program == 1 && ProgramStep(owner, block, index, source) == 0) return 0;
     if (t.atOnce == 1 && AtOnceStep(owner, block, index, source, sourceSize) == 0) return 0;
     if ((t.program == 1 || t.atOnce == 1) && On(Options.AutoVerify) &&
         VerifyStep(owner, block, source) == 0) {

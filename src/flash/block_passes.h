@@ -18,6 +18,8 @@ inline constexpr const char* kMsgOnceProgrammingFailed = "Once flash programming
 inline constexpr const char* kMsgOnceErasingFailed = "Once flash erasing failed";
 // A refusal with a Status the BIOS does not otherwise use for OnceFlash.
 inline constexpr const char* kMsgOnceFlashFailed = "Once flash failed!!";
+inline constexpr const char* kMsgProgramDataNotSent =
+    "Can not hand the data to program to the BIOS!!\nThe flash was stopped!!";
 // Refusals before anything is erased.
 inline constexpr const char* kMsgNoFlashBlocks =
     "The BIOS did not report any flash block!!\nNothing was flashed!!";
@@ -49,8 +51,10 @@ extern BlockPassState BlockPasses;
 int FlashBlocks(WindowHandle owner, const uint8_t* source, uint32_t sourceSize);
 
 void EraseFlashBlock(uint32_t linear, uint32_t size, uint32_t blockIndex);
-void ProgramFlashPiece(uint32_t linear, uint32_t fileOffset, uint32_t count, uint32_t blockIndex,
-                       const uint8_t* source);
+// 0 when the data could not be handed to the BIOS's send buffer; nothing is programmed then, as
+// the BIOS would program what the buffer held from the piece before.
+int ProgramFlashPiece(uint32_t linear, uint32_t fileOffset, uint32_t count, uint32_t blockIndex,
+                      const uint8_t* source);
 // 1 when the part holds the `count` source bytes at `fileOffset`.
 int VerifyFlashPiece(uint32_t linear, uint32_t fileOffset, uint32_t count, const uint8_t* source);
 // 1 when every byte of the block reads back 0xFF.

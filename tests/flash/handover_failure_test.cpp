@@ -1,6 +1,7 @@
-// A ReadFlash the BIOS answered whose receive buffer the driver then failed to hand over: the
-// reply still holds the piece read before, and neither a verify, nor a backup, may take it for
-// this piece.
+// Data the driver failed to hand over between the program and the BIOS: a receive buffer not
+// fetched leaves the reply holding the piece read before, a send buffer not written holds the
+// piece programmed before. Neither a verify, a backup, the block table nor a program may take
+// the stale bytes for the ones asked for.
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "flash/backup.h"
 #include "flash/block_passes.h"
 #include "flash/flash_scenario.h"
+#include "app/options.h"
 #include "platform/bytes.h"
 
 namespace ql::testing {
@@ -24,6 +26,7 @@ class FetchFailingMachine final : public Machine {
   explicit FetchFailingMachine(Machine& inner) : inner_(inner) {}
   bool failNextFetch = false;
   int failedFetches = 0;
+  bool failNextSend = false;
 
   bool GetClassDevices(WindowHandle owner, DeviceSetHandle* set) override {
     return inner_.GetClassDevices(owner, set);
@@ -48,6 +51,12 @@ class FetchFailingMachine final : public Machine {
     if (fetch && failNextFetch) {
       failNextFetch = false;
       ++failedFetches;
+      return false;
+    }
+    bool send = code == kIoctlWriteMemory && requestSize == kBulkBlockSize &&
+                GetLe32(request + wire::kWriteDestination) == BiosCalls.SendBuffer.linear;
+    if (send && failNextSend) {
+      failNextSend = false;
       return false;
     }
     return inner_.DeviceControl(device, code, request, requestSize, reply, replySize);
@@ -105,6 +114,33 @@ TEST_F(FetchFailureTest, ABackupWithAFetchThatFailedWritesNoFile) {
   EXPECT_EQ(desktop.messages,
             std::vector<MessageRecord>{Stop("Can not read the whole BIOS from the flash part!!\n"
                                             "The backup file was not written!!")});
+}
+
+TEST_F(FetchFailureTest, AConnectWhoseTableWasNotHandedOverBuildsNoTable) {
+  // The first fetch of the run is the connect's block table.
+  failing_.failNextFetch = true;
+  ConnectBios(nullptr);
+  EXPECT_EQ(failing_.failedFetches, 1);
+  EXPECT_EQ(FlashPart.BlockTableBuilt, 0u);
+  EXPECT_EQ(FlashPart.BlockCount, 0);
+  EXPECT_EQ(desktop.messages,
+            std::vector<MessageRecord>{Box("No data back to App 4k buffer ", kMbOk)});
+  // And nothing is flashed from such a session.
+  desktop.messages.clear();
+  EXPECT_EQ(FlashBlocks(nullptr, installed_.data(), static_cast<uint32_t>(installed_.size())), 0);
+  EXPECT_EQ(sim_->FlashContents(), installed_);
+}
+
+TEST_F(FetchFailureTest, AProgramWhoseDataWasNotHandedOverStopsTheFlashEvenWithoutVerify) {
+  Options.AutoVerify = 0;
+  Options.AutoBlankCheck = 0;
+  ConnectBios(nullptr);
+  failing_.failNextSend = true;
+  EXPECT_EQ(FlashBlocks(nullptr, newer_.data(), static_cast<uint32_t>(newer_.size())), 0);
+  EXPECT_EQ(desktop.messages,
+            std::vector<MessageRecord>{Stop("Can not hand the data to program to the BIOS!!\n"
+                                            "The flash was stopped!!")});
+  EXPECT_EQ(BiosSession.Connected, 0u);
 }
 
 }  // namespace
