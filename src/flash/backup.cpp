@@ -125,6 +125,9 @@ int MakeBackup(WindowHandle owner, uint8_t* buffer, uint32_t size) {
   files.Close(file);
   Rest(owner);
   if (written == 0) {
+    // A short file under the backup's name would look like a good backup to whoever restores
+    // it later.
+    files.Remove(Backup.FileName);
     Ask(owner, kMsgFileWriteFailed, kMbOk);
     return 0;
   }
@@ -150,6 +153,7 @@ int BackupBios(WindowHandle owner) {
   uint32_t size = RomImage.RomSize;
   auto* buffer = size == 0 ? nullptr : static_cast<uint8_t*>(HeapAllocZeroed(size));
   if (buffer == nullptr) {
+    // A backup that silently does nothing would let the flash job go on as if it had one.
     Ask(owner, kMsgBackupNoMemory, kMbIconHand);
     return 0;
   }

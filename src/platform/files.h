@@ -27,6 +27,8 @@ class Files {
   // The size in bytes, or kInvalidFileSize.
   virtual uint32_t GetSize(FileHandle file) = 0;
   virtual void Close(FileHandle file) = 0;
+  // Deletes a closed file; false when it could not be deleted.
+  virtual bool Remove(const char* name) = 0;
 };
 
 }  // namespace ql

@@ -1,6 +1,7 @@
 // The backup on the simulated machine: the save dialog's loop, the file it writes, and the
 // backups that must not leave a file looking like a good one.
 #include <cstring>
+#include <filesystem>
 
 #include "app/startup.h"
 #include "bios/flash_part.h"
@@ -126,6 +127,8 @@ TEST_F(BackupTest, FileFailuresAreToldAndTheBackupFails) {
   EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{Box("File create Error!!", kMbOk),
                                                           Box("File write failed!!", kMbOk)}));
   EXPECT_EQ(files.openHandles, 0);
+  // The file a failed write began is not left behind to pass for a backup.
+  EXPECT_FALSE(std::filesystem::exists(temp_.Path("b.bak")));
 }
 
 }  // namespace

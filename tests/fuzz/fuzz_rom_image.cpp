@@ -45,6 +45,7 @@ class InputFiles final : public Files {
   bool SeekToEnd(FileHandle) override { return false; }
   uint32_t GetSize(FileHandle) override { return size; }
   void Close(FileHandle) override {}
+  bool Remove(const char*) override { return false; }
 };
 
 // The running BIOS the images are judged against: what romtool makes for a 64 KiB part.

@@ -75,4 +75,8 @@ void PosixFiles::Close(FileHandle file) {
   ::close(static_cast<int>(file));
 }
 
+bool PosixFiles::Remove(const char* name) {
+  return ::unlink(name) == 0;
+}
+
 }  // namespace ql

@@ -13,6 +13,7 @@ class PosixFiles final : public Files {
   bool SeekToEnd(FileHandle file) override;
   uint32_t GetSize(FileHandle file) override;
   void Close(FileHandle file) override;
+  bool Remove(const char* name) override;
 };
 
 }  // namespace ql

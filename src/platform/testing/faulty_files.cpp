@@ -18,7 +18,9 @@ bool FaultyFiles::Read(FileHandle file, void* buffer, uint32_t count, uint32_t* 
     *done = 0;
     return false;
   }
-  return inner_.Read(file, buffer, count, done);
+  bool ok = inner_.Read(file, buffer, count, done);
+  if (reads == shortReadOnCall && *done > 0) --*done;
+  return ok;
 }
 
 bool FaultyFiles::Write(FileHandle file, const void* data, uint32_t count, uint32_t* done) {
@@ -37,6 +39,11 @@ bool FaultyFiles::SeekToEnd(FileHandle file) {
 
 uint32_t FaultyFiles::GetSize(FileHandle file) {
   return failSize ? kInvalidFileSize : inner_.GetSize(file);
+}
+
+bool FaultyFiles::Remove(const char* name) {
+  removed.emplace_back(name);
+  return inner_.Remove(name);
 }
 
 void FaultyFiles::Close(FileHandle file) {

@@ -19,6 +19,7 @@ class FaultyFiles final : public Files {
   std::set<std::string> failReadOpen;  // names whose Open for reading fails (held elsewhere)
   int failWriteOnCall = 0;             // 1-based over all writes; 0 = never
   int failReadOnCall = 0;              // 1-based over all reads; 0 = never
+  int shortReadOnCall = 0;  // that read hands back one byte less, as a shrinking file would
   bool failSize = false;
   bool failSeek = false;
 
@@ -27,6 +28,7 @@ class FaultyFiles final : public Files {
   std::vector<uint32_t> readCounts;   // the count asked by every read
   std::vector<uint32_t> writeCounts;  // the count of every write
   std::vector<std::string> opened;
+  std::vector<std::string> removed;
   int openHandles = 0;
 
   FileHandle Open(const char* name, FileMode mode) override;
@@ -35,6 +37,7 @@ class FaultyFiles final : public Files {
   bool SeekToEnd(FileHandle file) override;
   uint32_t GetSize(FileHandle file) override;
   void Close(FileHandle file) override;
+  bool Remove(const char* name) override;
 
  private:
   Files& inner_;

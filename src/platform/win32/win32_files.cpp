@@ -65,4 +65,8 @@ void Win32Files::Close(FileHandle file) {
   CloseHandle(ToHandle(file));
 }
 
+bool Win32Files::Remove(const char* name) {
+  return DeleteFileA(name) != FALSE;
+}
+
 }  // namespace ql
