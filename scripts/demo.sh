@@ -26,7 +26,7 @@ fi
 
 rm -rf "$out" && mkdir -p "$out/program"
 "$romtool" demo "$out" >/dev/null
-printf 'erase_ms = 150\nprogram_ms = 15\n' >> "$out/machine/machine.txt"
+printf 'erase_ms = 300\nprogram_ms = 25\n' >> "$out/machine/machine.txt"
 cp "$exe" "$out/newer.rom" "$out/program/"
 
 echo "Flashing $out/newer.rom onto the simulated machine $out/machine ..."
@@ -34,7 +34,7 @@ status=0
 (cd "$out/program" && QUORRELITE_MACHINE="Z:${out//\//\\}\\machine" \
    "$here/scripts/wine-run.sh" quorrelite.exe "/M newer.rom") &
 program=$!
-sleep 5
+sleep 4
 import -window root "$out/screenshot.png" 2>/dev/null || echo "(no screenshot: ImageMagick's import is missing)"
 wait "$program" || status=$?
 
