@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "bios/bios_interface.h"
+#include "bios/bios_session.h"
 #include "bios/flash_part.h"
 #include "dmi/dmi_strings.h"
 #include "driver/driver_link.h"
@@ -200,6 +201,66 @@ TEST_F(ReleaseTest, FatalExitBeforeTheBuffersExistFreesAddressZeroFourTimesAndSt
   EXPECT_EQ(fake.unmapped, (std::vector<uint32_t>{kFakeSegmentLinear}));
   EXPECT_EQ(desktop.skinReleases, 1);
   EXPECT_TRUE(fake.seen.empty());  // no Disconnect on the way out
+}
+
+// What the simulated BIOS never does: refuse the part-id call, change its table between sessions,
+// refuse a Disconnect without a text.
+class OddBiosSessionTest : public BiosCallTest {
+ protected:
+  void SetUp() override {
+    BiosCallTest::SetUp();
+    RomImage.RomSize = 0x80000;
+    SetUpBiosCallBuffers(nullptr);
+    fake.bios = [this](const SeenCall& c) -> std::optional<BiosAnswer> {
+      if (c.function == biosfn::kConnect) {
+        if (c.param[0] != password) return BiosAnswer{0x56425146u, -1, -5, {}};
+        return BiosAnswer{0x56425146u, 0, 1, table};
+      }
+      return c.function == biosfn::kGetFlashPartId ? partId : disconnect;
+    };
+  }
+  std::optional<int> Connect() {
+    return ExitStatusOf([] { ConnectBios(nullptr); });
+  }
+  uint32_t password = 0;
+  std::vector<uint8_t> table = FakeBios::Table({{0x10000, 0x70000, 0xFFFF0000u, 0}});
+  BiosAnswer partId{0x56425146u, 0, 1, {0xBF}};
+  BiosAnswer disconnect{0x56425146u, 0, 0, {}};
+};
+
+TEST_F(OddBiosSessionTest, ThePartIdCallCarriesTheAcceptedPasswordAndTheFirstTableStaysInForce) {
+  password = 4711;
+  desktop.passwordAnswers = {"4711"};
+  ASSERT_EQ(Connect(), std::nullopt);
+  ASSERT_EQ(fake.seen.size(), 3u);  // refused without a password, accepted, the part id
+  EXPECT_EQ(fake.seen[2].function, biosfn::kGetFlashPartId);
+  EXPECT_EQ(fake.seen[2].param[0], 4711u);
+  DisconnectBios(nullptr);
+  EXPECT_EQ(fake.seen.back().function, biosfn::kDisconnect);
+  for (uint32_t p : fake.seen.back().param) EXPECT_EQ(p, 0u);
+
+  table = FakeBios::Table({{0x80000, 0, 0xFFF80000u, 4}});
+  ASSERT_EQ(Connect(), std::nullopt);
+  ASSERT_EQ(FlashPart.BlockCount, 1);
+  EXPECT_EQ(FlashPart.FlashBlockTable[0].BlockSize, 0x10000u);
+}
+
+TEST_F(OddBiosSessionTest, ARefusedPartIdEndsTheRun) {
+  partId = BiosAnswer{0x56425146u, -1, -1, {}};
+  EXPECT_EQ(Connect(), 1);
+  EXPECT_EQ(desktop.messages,
+            (std::vector<MessageRecord>{{"Flash Part ID Fail!!", "Quorrelite", 0}}));
+}
+
+TEST_F(OddBiosSessionTest, ADisconnectRefusedWithoutATextKeepsTheSessionOpen) {
+  ASSERT_EQ(Connect(), std::nullopt);
+  disconnect = BiosAnswer{0x56425146u, -1, -3, {}};
+  DisconnectBios(nullptr);
+  EXPECT_EQ(BiosSession.Connected, 1u);
+  EXPECT_TRUE(desktop.messages.empty());
+  size_t calls = machine.calls.size();
+  EXPECT_EQ(Connect(), std::nullopt);  // still open: nothing is sent
+  EXPECT_EQ(machine.calls.size(), calls);
 }
 
 }  // namespace

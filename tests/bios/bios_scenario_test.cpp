@@ -131,14 +131,108 @@ TEST_F(BiosScenarioTest, WrongPasswordsEndInTheLockoutWhoeverCountsThem) {
   }
 }
 
-TEST_F(BiosScenarioTest, AnEmptyBlockTableEndsTheRun) {
+TEST_F(BiosScenarioTest, ATableIsTakenUpTo255RecordsAndRefusedEmptyOrWithoutTerminator) {
+  // 256 records fill the receive buffer and leave no room for the terminator.
+  for (uint32_t records : {0u, 255u, 256u}) {
+    SCOPED_TRACE(records);
+    sim::SimProfile profile;
+    profile.explicitBlocks = true;
+    for (uint32_t i = 0; i < records; ++i) profile.blocks.push_back({0x800, 0x800 * i});
+    Use(profile);
+    ResetProcessState();
+    desktop.messages.clear();
+    Start();
+    if (records == 255) {
+      EXPECT_EQ(Connect(), std::nullopt);
+      EXPECT_EQ(FlashPart.BlockCount, 255);
+      EXPECT_EQ(allocator.sizes.back(), 255u * 16u);
+      continue;
+    }
+    EXPECT_EQ(Connect(), 1);
+    EXPECT_EQ(desktop.messages,
+              (std::vector<MessageRecord>{Plain("You did not have Correct Flash Block in BIOS")}));
+    EXPECT_EQ(BiosSession.Connected, 0u);
+  }
+}
+
+TEST_F(BiosScenarioTest, ARightPasswordOnTheSecondTryIsReusedSilentlyForTheRestOfTheRun) {
   sim::SimProfile profile;
-  profile.explicitBlocks = true;
+  profile.password = 4711;
   Use(profile);
   Start();
+  desktop.passwordAnswers = {"1234", "4711"};
+  EXPECT_EQ(Connect(), std::nullopt);
+  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{Secured(), Stop("Password Error!!")}));
+  EXPECT_EQ(desktop.passwordDialogs, 2);
+  EXPECT_EQ(BiosSession.PasswordEntered, 1u);
+  EXPECT_EQ(FlashPart.FlashPartCode, 0xBF);
+  EXPECT_EQ(Connect(), std::nullopt);  // an open session is not opened again
+  EXPECT_EQ(Connects(), 3u);
+
+  DisconnectBios(nullptr);
+  desktop.messages.clear();
+  EXPECT_EQ(Connect(), std::nullopt);
+  EXPECT_EQ(desktop.passwordDialogs, 2);
+  EXPECT_TRUE(desktop.messages.empty());
+  EXPECT_EQ(Connects(), 4u);
+}
+
+TEST_F(BiosScenarioTest, AnEmptyEntryIsAskedAgainAndLeavingTheDialogEndsTheRun) {
+  sim::SimProfile profile;
+  profile.password = 4711;
+  Use(profile);
+  Start();
+  desktop.passwordAnswers = {"", std::nullopt};
+  EXPECT_EQ(Connect(), 1);
+  EXPECT_EQ(desktop.passwordDialogs, 2);
+  EXPECT_EQ(desktop.messages,
+            (std::vector<MessageRecord>{
+                Secured(), Stop("You need to enter a password!!"),
+                Stop("Can't connect with BIOS because you skip enter password!!")}));
+  EXPECT_EQ(Connects(), 1u);  // the empty entry was never sent
+}
+
+TEST_F(BiosScenarioTest, AnUnsupportedPartBehindARightPasswordEndsTheRun) {
+  sim::SimProfile profile;
+  profile.password = 4711;
+  profile.partSupported = false;
+  Use(profile);
+  Start();
+  desktop.passwordAnswers = {"4711"};
+  EXPECT_EQ(Connect(), 1);
+  EXPECT_EQ(desktop.passwordDialogs, 1);
+  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{
+                                  Secured(), Stop("You are not allowed to flash BIOS!!\n"
+                                                  "Because the flash part is not supported!! ")}));
+}
+
+TEST_F(BiosScenarioTest, AConnectWithoutDataLeavesTheSessionOpenWithoutATable) {
+  sim::SimProfile profile;
+  profile.connectWithoutData = true;
+  Use(profile);
+  Start();
+  EXPECT_EQ(Connect(), std::nullopt);
+  EXPECT_EQ(desktop.messages,
+            (std::vector<MessageRecord>{Plain("No data back to App 4k buffer ")}));
+  EXPECT_EQ(BiosSession.Connected, 1u);
+  EXPECT_EQ(FlashPart.BlockTableBuilt, 0u);
+}
+
+TEST_F(BiosScenarioTest, NoMemoryForTheBlockTableEndsTheRun) {
+  Start();
+  allocator.failOnCall = allocator.calls + 1;
   EXPECT_EQ(Connect(), 1);
   EXPECT_EQ(desktop.messages,
-            (std::vector<MessageRecord>{Plain("You did not have Correct Flash Block in BIOS")}));
+            (std::vector<MessageRecord>{Plain("No enough memory for flash block table!!")}));
+}
+
+TEST(PasswordNumber, IsAnUnsignedDecimalOrZero) {
+  const std::pair<const char*, uint32_t> cases[] = {
+      {"4711", 4711},    {"000000000007", 7}, {"4294967295", 0xFFFFFFFFu},
+      {"4294967296", 0}, {"99999999999", 0},  {"12a", 0},
+      {"-5", 0},         {" 42 ", 42},        {"   ", 0},
+  };
+  for (const auto& [entry, value] : cases) EXPECT_EQ(PasswordNumber(entry), value) << entry;
 }
 
 TEST_F(BiosScenarioTest, ADisconnectRefusedWithATextEndsTheRun) {
