@@ -74,23 +74,6 @@ TEST_F(SimBiosTest, ConnectAnswersTheDefaultUniformTableOrTheProfilesRecords) {
   EXPECT_EQ(table[1].fileOffset, 0x78000u);
   EXPECT_EQ(table[1].linearPtr, 0x12345000u);
   EXPECT_EQ(table[1].attrib, 4u);
-
-  p.blocks.clear();
-  Rebuild(p);
-  ASSERT_EQ(Call(biosfn::kConnect).code, 1);
-  EXPECT_EQ(GetLe32(Fetch()), blockrec::kEndOfTable);
-
-  // 256 records fill the buffer and leave no room for the terminator.
-  p.blocks.assign(256, sim::BlockSpec{0x800, 0, 0, true, 0});
-  Rebuild(p);
-  ASSERT_EQ(Call(biosfn::kConnect).code, 1);
-  EXPECT_EQ(GetLe32(Fetch() + 255 * 16), 0x800u);
-
-  p.connectWithoutData = true;
-  Rebuild(p);
-  StatusRead s = Call(biosfn::kConnect);
-  EXPECT_EQ(s.status, 0);
-  EXPECT_EQ(s.code, 0);
 }
 
 TEST_F(SimBiosTest, FunctionsNeedASessionAndTheRightPartCodeAndStayInsideThePart) {
@@ -158,36 +141,13 @@ TEST_F(SimBiosTest, ASecuredBiosCountsWrongPasswordsAndLocksUntilRestart) {
   for (uint32_t i = 1; i <= 10; ++i) ExpectRefused(Call(biosfn::kConnect, {i}), -5);
 }
 
-TEST_F(SimBiosTest, RefusalsWithTextLeaveItInTheReceiveBuffer) {
+TEST_F(SimBiosTest, ADisconnectRefusalLongerThanTheBufferIsCutAndKeepsTheSession) {
   sim::SimProfile p;
-  p.partSupported = false;
-  Rebuild(p);
-  ExpectRefused(Call(biosfn::kConnect), bioscode::kCodeUnsupportedPart);
-
-  p = sim::SimProfile{};
-  p.connectRefusal = "Flash locked by the administrator.\nAsk IT.";
-  Rebuild(p);
-  ExpectRefused(Call(biosfn::kConnect), bioscode::kCodeConnectText);
-  EXPECT_EQ(FetchText(), p.connectRefusal);
-  EXPECT_FALSE(sim_->Bios().SessionOpen());
-
-  p = sim::SimProfile{};
-  p.disconnectRefusal = std::string(5000, 'x');  // longer than the buffer: cut, still ended
+  p.disconnectRefusal = std::string(5000, 'x');  // cut to the buffer's text
   Rebuild(p);
   ASSERT_EQ(Call(biosfn::kConnect).status, 0);
   ExpectRefused(Call(biosfn::kDisconnect), bioscode::kCodeDisconnectText);
   EXPECT_EQ(FetchText(), std::string(4095, 'x'));
-  EXPECT_TRUE(sim_->Bios().SessionOpen());
-}
-
-TEST_F(SimBiosTest, TheFirstCallsGoUnansweredWhenTheProfileSaysSo) {
-  sim::SimProfile p;
-  p.unansweredCalls = 2;
-  Rebuild(p);
-  EXPECT_FALSE(Call(biosfn::kConnect).Answered());
-  EXPECT_FALSE(Call(biosfn::kConnect).Answered());
-  EXPECT_TRUE(Call(biosfn::kConnect).Answered());
-  EXPECT_EQ(sim_->BiosCallCount(biosfn::kConnect), 3u);
   EXPECT_TRUE(sim_->Bios().SessionOpen());
 }
 
