@@ -23,6 +23,7 @@
 #include "driver/bios_call.h"
 #include "flash/power.h"
 #include "platform/platform.h"
+#include "platform/testing/recording_machine.h"
 #include "platform/testing/scripted_desktop.h"
 #include "platform/win32/win.h"
 #include "platform/win32/win32_desktop.h"
@@ -40,29 +41,6 @@
 
 namespace ql::testing {
 namespace {
-
-// Runs `script` once from a thread timer, inside whatever modal loop is running then.
-std::function<void()> gScript;
-void CALLBACK RunScript(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  auto script = std::move(gScript);
-  gScript = nullptr;
-  if (script) script();
-}
-void WhileModal(std::function<void()> script) {
-  gScript = std::move(script);
-  SetTimer(nullptr, 0, 50, RunScript);
-}
-
-std::string Text(HWND window, int id) {
-  char text[256] = {};
-  GetDlgItemTextA(window, id, text, sizeof text);
-  return text;
-}
-
-void Click(HWND window, int id) {
-  SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0);
-}
 
 class DialogsTest : public ::testing::Test {
  protected:
@@ -87,40 +65,21 @@ class DialogsTest : public ::testing::Test {
   std::string folder;
 
  private:
-  class NoMachine final : public Machine {
-    bool GetClassDevices(WindowHandle, DeviceSetHandle*) override { return false; }
-    bool EnumFirstInterface(DeviceSetHandle, uint32_t*) override { return false; }
-    uint32_t GetInterfaceDetailSize(DeviceSetHandle) override { return 0; }
-    bool GetInterfaceDetail(DeviceSetHandle, uint8_t*, uint32_t) override { return false; }
-    void DestroyDeviceSet(DeviceSetHandle) override {}
-    bool OpenDevice(const char*, DeviceHandle*) override { return false; }
-    bool DeviceControl(DeviceHandle, uint32_t, const uint8_t*, uint32_t, uint8_t*,
-                       uint32_t) override {
-      return false;
-    }
-    PowerStatus GetPowerStatus() override { return {}; }
-    bool EnableShutdownPrivilege() override { return false; }
-    void ExitWindows(uint32_t) override { ADD_FAILURE() << "no test shuts the host down"; }
-    [[noreturn]] void ExitProcess(int) override { std::abort(); }
-  } machine_;
+  RecordingMachine machine_;  // no test here reaches the driver
   PlatformSeam previous_;
 };
 
 TEST_F(DialogsTest, TheOptionDialogShowsTheOptionsAndOkWritesTheSettingsFile) {
   DeleteFileA((folder + "\\brimlet.ini").c_str());
   LoadOptions(nullptr);  // creates the file with the defaults
-  bool seen = false;
-  WhileModal([&] {
-    HWND dialog = FindWindowA(nullptr, "Quorrelite Option");
-    ASSERT_NE(dialog, nullptr);
-    seen = true;
+  auto seen = WhileDialog("Quorrelite Option", [&](HWND dialog) {
     EXPECT_EQ(SendDlgItemMessageA(dialog, kIdcAutoVerify, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(Text(dialog, kIdcDmiSettings), "DMI strings...");
     Click(dialog, kIdcAutoVerify);
     Click(dialog, IDOK);
   });
   RunOptionDialog(nullptr);
-  ASSERT_TRUE(seen);
+  ASSERT_TRUE(*seen);
   std::ifstream in(folder + "\\brimlet.ini", std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(bytes, std::string("\1\0\1\1", 4));
@@ -131,11 +90,7 @@ TEST_F(DialogsTest, TheDmiSettingsShowEachModeWithItsCaptionFieldsAndFlags) {
   DmiStrings.SystemDmi.Manufacturer.Bytes[0] = 5;
   std::memcpy(DmiStrings.SystemDmi.Manufacturer.Bytes + 1, "Maker", 5);
   DmiStrings.DmiMode = DmiModeValue::KeepCurrent;
-  bool seen = false;
-  WhileModal([&] {
-    HWND dialog = FindWindowA(nullptr, "Quorrelite DMI Strings Setting");
-    ASSERT_NE(dialog, nullptr);
-    seen = true;
+  auto seen = WhileDialog("Quorrelite DMI Strings Setting", [&](HWND dialog) {
     EXPECT_EQ(Text(dialog, kIdcDmiModeCaption), "DMI strings in current BIOS ");
     EXPECT_EQ(Text(dialog, kIdcDmiManufacturer), "Maker");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, kIdcDmiManufacturer)));
@@ -168,7 +123,7 @@ TEST_F(DialogsTest, TheDmiSettingsShowEachModeWithItsCaptionFieldsAndFlags) {
     Click(dialog, IDOK);
   });
   INT_PTR end = DialogBoxParamA(ProgramModule(), "DMI_SET_BOX", nullptr, DmiSettingsDialog, 0);
-  ASSERT_TRUE(seen);
+  ASSERT_TRUE(*seen);
   EXPECT_EQ(end, 1);
   EXPECT_EQ(DmiStrings.DmiMode, DmiModeValue::NewStrings);
   EXPECT_STREQ(DmiStrings.EnteredDmi.Manufacturer, "NewMa");
@@ -177,11 +132,7 @@ TEST_F(DialogsTest, TheDmiSettingsShowEachModeWithItsCaptionFieldsAndFlags) {
 }
 
 TEST_F(DialogsTest, ThePasswordDialogRefusesAnEmptyEntryAndStaysOpen) {
-  bool seen = false;
-  WhileModal([&] {
-    HWND dialog = FindWindowA(nullptr, "Quorrelite Password");
-    ASSERT_NE(dialog, nullptr);
-    seen = true;
+  auto seen = WhileDialog("Quorrelite Password", [&](HWND dialog) {
     RECT r;
     GetWindowRect(dialog, &r);
     EXPECT_EQ(r.right - r.left, 240);
@@ -197,16 +148,14 @@ TEST_F(DialogsTest, ThePasswordDialogRefusesAnEmptyEntryAndStaysOpen) {
   });
   char entry[kPasswordEntrySize] = {};
   EXPECT_EQ(real.AskPassword(nullptr, entry, sizeof entry), 1);
-  ASSERT_TRUE(seen);
+  ASSERT_TRUE(*seen);
   EXPECT_STREQ(entry, "012345678901");
 }
 
 TEST_F(DialogsTest, TheShutdownBoxCountsDownAndEndsOnTheEleventhTick) {
   std::vector<std::string> texts;
   std::vector<LRESULT> bar;
-  WhileModal([&] {
-    HWND dialog = FindWindowA(nullptr, "Quorrelite Shutdown Box");
-    ASSERT_NE(dialog, nullptr);
+  auto seen = WhileDialog("Quorrelite Shutdown Box", [&](HWND dialog) {
     HWND progress = FindWindowExA(dialog, nullptr, "msctls_progress32", "Progress Bar");
     ASSERT_NE(progress, nullptr);
     for (int tick = 1; tick <= 11 && IsWindow(dialog); ++tick) {
@@ -218,6 +167,7 @@ TEST_F(DialogsTest, TheShutdownBoxCountsDownAndEndsOnTheEleventhTick) {
     }
   });
   EXPECT_EQ(real.RunShutdownBox(nullptr, kShutdownSeconds), ShutdownBoxEnd::kCountdownElapsed);
+  ASSERT_TRUE(*seen);
   ASSERT_EQ(texts.size(), 10u) << "the eleventh tick ends the box";
   EXPECT_EQ(texts[0], "System preparing to shutdown at 9 seconds.....");
   EXPECT_EQ(texts[9], "System preparing to shutdown at 0 seconds.....");
@@ -225,9 +175,8 @@ TEST_F(DialogsTest, TheShutdownBoxCountsDownAndEndsOnTheEleventhTick) {
   EXPECT_EQ(bar[9], 100);
 
   // The close box.
-  WhileModal([&] {
-    SendMessageA(FindWindowA(nullptr, "Quorrelite Shutdown Box"), WM_SYSCOMMAND, SC_CLOSE, 0);
-  });
+  WhileDialog("Quorrelite Shutdown Box",
+              [](HWND dialog) { SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
   EXPECT_EQ(real.RunShutdownBox(nullptr, kShutdownSeconds), ShutdownBoxEnd::kClosed);
 }
 

@@ -510,18 +510,15 @@ TEST_F(SkinWin32Test, HelpWithoutTheViewersFileShowsTheShippedHelpInAWindow) {
   DeleteFileA((folder + "\\QuorrelHp").c_str());
   std::snprintf(Startup.ProgramDirectory, sizeof(Startup.ProgramDirectory), "%s", folder.c_str());
 
-  static std::string shown;
-  shown.clear();
-  UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
-    HWND help = FindThreadWindow(GetCurrentThreadId(), "Quorrelite Help");
-    if (help == nullptr) return;
+  std::string shown;
+  auto seen = testing::WhileDialog("Quorrelite Help", [&](HWND help) {
     HWND edit = GetDlgItem(help, IDC_HELP_TEXT);
     shown.resize(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1);
     GetWindowTextA(edit, shown.data(), static_cast<int>(shown.size()));
     PostMessageA(help, WM_COMMAND, IDOK, 0);
   });
   ShowHelp(main);
-  KillTimer(nullptr, timer);
+  ASSERT_TRUE(*seen);
   EXPECT_NE(shown.find("QUORRELITE - BIOS FLASH UTILITY"), std::string::npos);
   EXPECT_NE(shown.find("THE BUTTONS\r\n"), std::string::npos);
   EXPECT_EQ(shown.find("\n\n"), std::string::npos) << "line ends must be CR LF";

@@ -1,7 +1,12 @@
 // What the Win32 tests share: the program's own module for its templates and pictures, a
-// temporary folder of the platform's, and the windows of a thread found by caption.
+// temporary folder of the platform's, the windows of a thread found by caption, and scripts run
+// inside the modal loop a dialog under test enters.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/win32/win.h"
@@ -47,6 +52,45 @@ inline HWND FindThreadWindow(DWORD thread, const char* caption) {
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+// Runs `script` once from a thread timer, inside whatever modal loop is running then.
+inline void WhileModal(std::function<void()> script) {
+  static std::function<void()> pending;
+  pending = std::move(script);
+  SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    auto run = std::move(pending);
+    pending = nullptr;
+    if (run) run();
+  });
+}
+
+// Hands the top-level window captioned `caption` to `script` inside the next modal loop. The
+// answer says afterwards whether the window was there: a dialog that never opened fails the test
+// instead of passing for want of checks.
+inline std::shared_ptr<bool> WhileDialog(const char* caption, std::function<void(HWND)> script) {
+  auto seen = std::make_shared<bool>(false);
+  WhileModal([=] {
+    HWND window = FindWindowA(nullptr, caption);
+    *seen = window != nullptr;
+    if (window == nullptr) {
+      ADD_FAILURE() << "no window \"" << caption << "\"";
+      return;
+    }
+    script(window);
+  });
+  return seen;
+}
+
+inline std::string Text(HWND window, int id) {
+  char text[256] = {};
+  GetDlgItemTextA(window, id, text, sizeof text);
+  return text;
+}
+
+inline void Click(HWND window, int id) {
+  SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0);
 }
 
 }  // namespace ql::testing
