@@ -129,6 +129,15 @@ TEST_F(BackupTest, FileFailuresAreToldAndTheBackupFails) {
   EXPECT_EQ(files.openHandles, 0);
   // The file a failed write began is not left behind to pass for a backup.
   EXPECT_FALSE(std::filesystem::exists(temp_.Path("b.bak")));
+
+  // No memory to read the BIOS into: told, and no file is begun.
+  desktop.messages.clear();
+  desktop.saveFileAnswers = {temp_.Path("c.bak")};
+  allocator.failOnCall = allocator.calls + 1;
+  EXPECT_EQ(Backup(), 0);
+  EXPECT_EQ(desktop.messages,
+            std::vector<MessageRecord>{Stop("No enough memory for BIOS backup!!")});
+  EXPECT_FALSE(std::filesystem::exists(temp_.Path("c.bak")));
 }
 
 }  // namespace

@@ -290,6 +290,15 @@ TEST_F(BlockPassesTest, AtOnceMemoryIsBuiltForUpToSixteenMegabytesAndNeverPastIt
     ReleaseOnceFlashMemory(nullptr);
     EXPECT_EQ(Requests(kIoctlFreeKernelMemory), after);
   }
+  // No heap for the page list: refused before any kernel memory is asked for.
+  desktop.messages.clear();
+  uint32_t allocated = Requests(kIoctlAllocateKernelMemory);
+  OnceFlashMemory.BlockSize = 4 * kMiB;
+  allocator.failOnCall = allocator.calls + 1;
+  EXPECT_EQ(PrepareOnceFlashMemory(nullptr, 0, source.data(), s), -1);
+  EXPECT_EQ(desktop.messages,
+            std::vector<MessageRecord>{Stop("Failed to get page pointer", "Error Message")});
+  EXPECT_EQ(Requests(kIoctlAllocateKernelMemory), allocated);
 }
 
 }  // namespace
