@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/program_message.h"
 #include "app/manufacturing_log.h"
 #include "app/options.h"
 #include "app/startup.h"
@@ -39,7 +40,7 @@ void InitialiseMainWindow(WindowHandle mainWindow) {
   if (Startup.ManufacturingMode) OpenManufacturingLog(mainWindow);
   if (OpenDriver(mainWindow) != 0) EndAtInitialisation();
   if (DiscoverBiosInterface(mainWindow) != 0) {
-    TheDesktop().ShowMessageBox(mainWindow, kMsgBiosNotSupported, kProgramName, kMbIconHand);
+    ProgramMessage(mainWindow, kMsgBiosNotSupported, kMbIconHand);
     EndAtInitialisation();
   }
   LoadOptions(mainWindow);
@@ -113,14 +114,14 @@ void ExitCommand(WindowHandle owner) {
 
 void DropFilesCommand(WindowHandle owner, DroppedFiles& drop) {
   if (drop.Count() > 1) {
-    TheDesktop().ShowMessageBox(owner, kMsgCannotDropFiles, kProgramName, kMbIconAsterisk);
+    ProgramMessage(owner, kMsgCannotDropFiles, kMbIconAsterisk);
     drop.Finish();
     return;
   }
   const uint32_t length = drop.FirstNameLength();
   char* name = static_cast<char*>(HeapAllocZeroed(length + 1));
   if (name == nullptr) {
-    TheDesktop().ShowMessageBox(owner, kMsgDropNoMemory, kProgramName, kMbIconAsterisk);
+    ProgramMessage(owner, kMsgDropNoMemory, kMbIconAsterisk);
     drop.Finish();
     return;
   }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/program_message.h"
 #include "platform/platform.h"
 
 namespace ql {
@@ -68,7 +69,7 @@ void OpenManufacturingLog(WindowHandle owner) {
   // only a missing log is created.
   if (file == kInvalidFile) file = files.Open(ManufacturingLog.LogPath, FileMode::kCreateNew);
   if (file == kInvalidFile) {
-    TheDesktop().ShowMessageBox(owner, kMsgCannotCreateLog, kProgramName, kMbIconExclamation);
+    ProgramMessage(owner, kMsgCannotCreateLog, kMbIconExclamation);
     ManufacturingLog.LogReady = 0;
     return;
   }

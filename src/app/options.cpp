@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/program_message.h"
 #include "platform/platform.h"
 
 namespace ql {
@@ -16,10 +17,6 @@ void SetDefaultOptions() {
   Options.AutoVerify = kOptionDefault;
   Options.AutoBlankCheck = kOptionDefault;
   Options.ReservedOption = kOptionDefault;
-}
-
-void Warn(WindowHandle owner, const char* text) {
-  TheDesktop().ShowMessageBox(owner, text, kProgramName, kMbIconExclamation);
 }
 
 // A drive root such as "D:\" becomes "D:", the form the file dialogs are started in.
@@ -46,7 +43,7 @@ void LoadOptions(WindowHandle owner) {
   if (probe != kInvalidFile) {
     files.Close(probe);
     if (!ReadOptions()) {
-      Warn(owner, kMsgCannotReadSettings);
+      ProgramMessage(owner, kMsgCannotReadSettings, kMbIconExclamation);
       SetDefaultOptions();
     }
     return;
@@ -54,19 +51,19 @@ void LoadOptions(WindowHandle owner) {
 
   FileHandle created = files.Open(Options.SettingsPath, FileMode::kCreateAlways);
   if (created == kInvalidFile) {
-    Warn(owner, kMsgCannotCreateSettings);
-    TheDesktop().ShowMessageBox(owner, Options.SettingsPath, kProgramName, kMbOk);
+    ProgramMessage(owner, kMsgCannotCreateSettings, kMbIconExclamation);
+    ProgramMessage(owner, Options.SettingsPath, kMbOk);
     SetDefaultOptions();
     return;
   }
   SetDefaultOptions();
   files.Close(created);
   if (!SaveOptions()) {
-    Warn(owner, kMsgCannotWriteSettings);
+    ProgramMessage(owner, kMsgCannotWriteSettings, kMbIconExclamation);
     SetDefaultOptions();
   }
   if (!ReadOptions()) {
-    Warn(owner, kMsgCannotReadSettings);
+    ProgramMessage(owner, kMsgCannotReadSettings, kMbIconExclamation);
     SetDefaultOptions();
   }
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/program_message.h"
 #include "platform/platform.h"
 
 namespace ql {
@@ -36,7 +37,7 @@ size_t ProgramPath(const StartupInputs& in, char* out) {
 }
 
 void Fatal(const char* text) {
-  TheDesktop().ShowMessageBox(nullptr, text, kProgramName, kMbIconHand);
+  ProgramMessage(nullptr, text, kMbIconHand);
   TheMachine().ExitProcess(1);
 }
 
@@ -63,7 +64,7 @@ void TakeArgument(const char* a) {
     return;
   }
   if (length > kMaxArgumentLength) {
-    TheDesktop().ShowMessageBox(nullptr, kMsgCommandLineTooLarge, kProgramName, kMbOk);
+    ProgramMessage(nullptr, kMsgCommandLineTooLarge, kMbOk);
     Startup.StartupFilePending = 0;
     return;
   }

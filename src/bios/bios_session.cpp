@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/program_message.h"
 #include "app/startup.h"
 #include "bios/flash_part.h"
 #include "driver/bios_call.h"
@@ -16,7 +17,7 @@ BiosSessionState BiosSession;
 namespace {
 
 [[noreturn]] void Fail(WindowHandle owner, const char* text, uint32_t style) {
-  TheDesktop().ShowMessageBox(owner, text, kProgramName, style);
+  ProgramMessage(owner, text, style);
   FatalExit(owner);
 }
 
@@ -37,7 +38,7 @@ uint32_t ConnectOnce(uint32_t password) {
 // the tries run out.
 void EnterPassword(WindowHandle owner) {
   if (BiosSession.PasswordEntered == 0) {
-    TheDesktop().ShowMessageBox(owner, kMsgSystemSecured, kProgramName, kMbIconExclamation);
+    ProgramMessage(owner, kMsgSystemSecured, kMbIconExclamation);
   }
   for (int tries = 0;; ++tries) {
     if (tries == kPasswordTries) Fail(owner, kMsgPasswordLockout, kMbIconHand);
@@ -46,7 +47,7 @@ void EnterPassword(WindowHandle owner) {
     if (result == 1) break;
     switch (BiosCalls.Code) {
       case bioscode::kCodePassword:
-        TheDesktop().ShowMessageBox(owner, kMsgPasswordError, kProgramName, kMbIconHand);
+        ProgramMessage(owner, kMsgPasswordError, kMbIconHand);
         break;
       case bioscode::kCodeLockedOut:
         Fail(owner, kMsgPasswordLockout, kMbIconHand);
@@ -64,7 +65,7 @@ void EnterPassword(WindowHandle owner) {
 // an answer without data.
 void TakeBlockTable(WindowHandle owner) {
   if (BiosCalls.Code != bioscode::kCodeData || FetchReceiveBuffer() == 0) {
-    TheDesktop().ShowMessageBox(owner, kMsgNoDataBack, kProgramName, kMbOk);
+    ProgramMessage(owner, kMsgNoDataBack, kMbOk);
     return;
   }
   BuildFlashBlockTable(owner);
@@ -91,7 +92,7 @@ uint32_t PasswordNumber(const char* entry) {
 
 int AcceptPasswordEntry(WindowHandle dialog, const char* entry) {
   if (entry[0] == '\0') {
-    TheDesktop().ShowMessageBox(dialog, kMsgEnterPassword, kProgramName, kMbIconHand);
+    ProgramMessage(dialog, kMsgEnterPassword, kMbIconHand);
     return 0;
   }
   BiosSession.PasswordValue = PasswordNumber(entry);

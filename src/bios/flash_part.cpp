@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "app/program_message.h"
 #include "app/startup.h"
 #include "driver/bios_call.h"
 #include "driver/driver_requests.h"
@@ -29,13 +30,13 @@ int FlashBlockAnswerUsable(const uint8_t* answer) {
 
 void IdentifyFlashPart(WindowHandle owner) {
   if (BiosCall(biosfn::kGetFlashPartId) != 1) {
-    TheDesktop().ShowMessageBox(owner, kMsgFlashPartIdFail, kProgramName, kMbOk);
+    ProgramMessage(owner, kMsgFlashPartIdFail, kMbOk);
     FatalExit(owner);
   }
   // A fetch the driver failed leaves an older reply in place: no part code comes from it.
   int fetched = FetchReceiveBuffer();
   if (BiosCalls.Code != bioscode::kCodeData || fetched == 0) {
-    TheDesktop().ShowMessageBox(owner, kMsgNoDataBack, kProgramName, kMbOk);
+    ProgramMessage(owner, kMsgNoDataBack, kMbOk);
     return;
   }
   FlashPart.FlashPartCode = DriverBlocks.BulkReply[0];
@@ -49,7 +50,7 @@ void BuildFlashBlockTable(WindowHandle owner) {
 
   void* memory = HeapAllocZeroed(static_cast<uint32_t>(count) * blockrec::kSize);
   if (memory == nullptr) {
-    TheDesktop().ShowMessageBox(owner, kMsgNoMemoryForBlockTable, kProgramName, kMbOk);
+    ProgramMessage(owner, kMsgNoMemoryForBlockTable, kMbOk);
     FatalExit(owner);
   }
   static_assert(sizeof(FlashBlockRecord) == blockrec::kSize,

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/program_message.h"
 #include "app/startup.h"
 #include "dmi/dmi_strings.h"
 #include "dmi/image_dmi.h"
@@ -42,13 +43,13 @@ void CarryString(WindowHandle window, const uint8_t* header, const CarriedString
   // match, overwrite the first bytes of the DMI segment with a string that has no place there.
   // A running BIOS string that has nowhere to go is told, as any string not carried.
   if (offset == 0) {
-    if (L != 0) TheDesktop().ShowMessageBox(window, s.lengthMessage, kProgramName, kMbOk);
+    if (L != 0) ProgramMessage(window, s.lengthMessage, kMbOk);
     return;
   }
   int64_t lengthAt = ImageDmiRange(offset, dmifield::kLengthBefore, 1);
   if (lengthAt < 0) return;
   if (L != RomImage.Buffer[lengthAt]) {
-    TheDesktop().ShowMessageBox(window, s.lengthMessage, kProgramName, kMbOk);
+    ProgramMessage(window, s.lengthMessage, kMbOk);
     return;
   }
   // Length byte, characters and terminator come from the copy; they must fit in it.

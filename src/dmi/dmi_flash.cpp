@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/program_message.h"
 #include "app/manufacturing_log.h"
 #include "app/startup.h"
 #include "bios/bios_session.h"
@@ -51,7 +52,7 @@ int64_t CopyRange(const Copy& copy, uint16_t segmentOffset, uint32_t before, uin
 }
 
 int Refuse(WindowHandle window, const char* text) {
-  TheDesktop().ShowMessageBox(window, text, kProgramName, kMbIconHand);
+  ProgramMessage(window, text, kMbIconHand);
   return 0;
 }
 
@@ -94,7 +95,7 @@ int WriteTypedUuid(WindowHandle window, const Copy& copy, const uint8_t* header)
   if (u < 0) {
     // Nothing typed means nothing stored; only a UUID that will be lost is worth a word.
     if (typed[0] != '\0') {
-      TheDesktop().ShowMessageBox(window, kMsgDmiOnlyNoUuidField, kProgramName, kMbIconExclamation);
+      ProgramMessage(window, kMsgDmiOnlyNoUuidField, kMbIconExclamation);
     }
     return 1;
   }
@@ -150,8 +151,7 @@ int ReadInstalledRom(WindowHandle window, uint8_t* buffer, uint32_t size) {
     done += block.BlockSize;
   }
   DisconnectBios(window);
-  SetProgressPhase(window, kPhaseStatus);
-  SetProgressPercent(window, 0, 100);
+  RestProgress(window);
   return whole;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/program_message.h"
 #include "app/startup.h"
 #include "dmi/dmi_strings.h"
 #include "platform/bytes.h"
@@ -44,10 +45,6 @@ int ReadImageString(uint16_t segmentOffset, DmiStringCopy& copy) {
   return 1;
 }
 
-void Warn(WindowHandle owner, const char* text) {
-  TheDesktop().ShowMessageBox(owner, text, kProgramName, kMbIconExclamation);
-}
-
 }  // namespace
 
 int32_t FindImageBcpDmi() {
@@ -74,7 +71,7 @@ void ReadImageDmiStrings(WindowHandle owner) {
     uint16_t offset = GetLe16(header + field.headerOffset);
     whole &= ReadImageString(offset, DmiStrings.ImageDmi.*field.copy);
   }
-  if (!whole) Warn(owner, kMsgImageDmiOutsideFile);
+  if (!whole) ProgramMessage(owner, kMsgImageDmiOutsideFile, kMbIconExclamation);
 }
 
 ImageUuidPlace FindImageUuid() {
@@ -97,7 +94,8 @@ ImageUuidPlace FindImageUuid() {
 void ReadImageUuid(WindowHandle owner) {
   DmiStrings.ImageDmi.ImageUuidSupported = 0;
   ImageUuidPlace place = FindImageUuid();
-  if (place.where == ImageUuidWhere::kOutsideFile) Warn(owner, kMsgImageUuidOutsideFile);
+  if (place.where == ImageUuidWhere::kOutsideFile)
+    ProgramMessage(owner, kMsgImageUuidOutsideFile, kMbIconExclamation);
   if (place.where != ImageUuidWhere::kField) return;
   DmiStrings.ImageDmi.ImageUuidSupported = 1;
   std::memcpy(DmiStrings.ImageDmi.Uuid, RomImage.Buffer + place.offset, bcpdmi::kUuidLength);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/program_message.h"
 #include "app/startup.h"
 #include "bios/bios_interface.h"
 #include "dmi/dmi_strings.h"
@@ -43,7 +44,7 @@ void ReadBiosSegmentCopy(WindowHandle window) {
   DmiStrings.BiosSegmentCopy = nullptr;
   uint8_t* copy = static_cast<uint8_t*>(HeapAllocZeroed(kBiosSegmentLength));
   if (copy == nullptr) {
-    TheDesktop().ShowMessageBox(window, kMsgMemoryAllocateError, kProgramName, kMbIconHand);
+    ProgramMessage(window, kMsgMemoryAllocateError, kMbIconHand);
     FatalExit(window);
   }
   DmiStrings.BiosSegmentCopy = copy;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/program_message.h"
 #include "app/startup.h"
 #include "dmi/carry_over.h"
 #include "dmi/dmi_strings.h"
@@ -44,7 +45,7 @@ uint32_t CarryUuidIntoImage(WindowHandle window) {
   SystemDmiRecord& system = DmiStrings.SystemDmi;
   if (system.SystemUuidPresent != 1) return 1;
   if (u < 0) {
-    TheDesktop().ShowMessageBox(window, kMsgImageHasNoUuid, kProgramName, kMbIconHand);
+    ProgramMessage(window, kMsgImageHasNoUuid, kMbIconHand);
     return 0;
   }
   uint8_t* field = RomImage.Buffer + u;

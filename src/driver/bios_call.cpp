@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/program_message.h"
 #include "app/startup.h"
 #include "bios/bios_interface.h"
 #include "bios/flash_part.h"
@@ -24,7 +25,7 @@ void SetUpBiosCallBuffers(WindowHandle owner) {
   b.StatusBlock = AllocateKernelMemory(biosstatus::kSize);
   if (b.SendBuffer.linear == 0 || b.ReceiveBuffer.linear == 0 || b.ParameterBlock.linear == 0 ||
       b.StatusBlock.linear == 0) {
-    TheDesktop().ShowMessageBox(owner, kMsgMemoryAllocateError, kProgramName, kMbIconHand);
+    ProgramMessage(owner, kMsgMemoryAllocateError, kMbIconHand);
     FatalExit(owner);
   }
   FillMemory(b.SendBuffer.linear, TransferSize, kSendFill);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/program_message.h"
 #include "app/startup.h"
 #include "bios/bios_session.h"
 #include "bios/flash_part.h"
@@ -21,10 +22,6 @@ namespace {
 
 constexpr uint8_t kErasedByte = 0xFF;
 
-int Ask(WindowHandle owner, const char* text, uint32_t style) {
-  return TheDesktop().ShowMessageBox(owner, text, kProgramName, style);
-}
-
 bool FileExists(const char* name) {
   Files& files = TheFiles();
   FileHandle file = files.Open(name, FileMode::kReadExisting);
@@ -39,11 +36,13 @@ int ChooseBackupFile(WindowHandle owner) {
   std::snprintf(Backup.FileName, sizeof Backup.FileName, "%s", kBackupDefaultName);
   for (;;) {
     if (AskBackupFileName(owner) == 0) {
-      if (Ask(owner, kMsgSkipBackupQuestion, kMbOkCancel | kMbIconExclamation) == kIdOk) return 0;
+      if (ProgramMessage(owner, kMsgSkipBackupQuestion, kMbOkCancel | kMbIconExclamation) == kIdOk)
+        return 0;
       continue;
     }
     if (!FileExists(Backup.FileName)) return 1;
-    if (Ask(owner, kMsgOverwriteQuestion, kMbOkCancel | kMbIconExclamation) != kIdCancel) return 1;
+    if (ProgramMessage(owner, kMsgOverwriteQuestion, kMbOkCancel | kMbIconExclamation) != kIdCancel)
+      return 1;
   }
 }
 
@@ -92,43 +91,38 @@ int WriteBackupFile(WindowHandle owner, FileHandle file, const uint8_t* buffer, 
   return 1;
 }
 
-void Rest(WindowHandle owner) {
-  SetProgressPhase(owner, kPhaseStatus);
-  SetProgressPercent(owner, 0, 100);
-}
-
 // Reads the BIOS and writes the file; the buffer is the caller's.
 int MakeBackup(WindowHandle owner, uint8_t* buffer, uint32_t size) {
   std::memset(buffer, kErasedByte, size);
   ConnectBios(owner);
   if (BlocksFit(size) == 0) {
     DisconnectBios(owner);
-    Ask(owner, kMsgBackupBlocksBeyondRom, kMbIconHand);
+    ProgramMessage(owner, kMsgBackupBlocksBeyondRom, kMbIconHand);
     return 0;
   }
   int whole = ReadBlocks(owner, buffer);
   DisconnectBios(owner);
   if (whole == 0) {
-    Rest(owner);
-    Ask(owner, kMsgBackupReadFailed, kMbIconHand);
+    RestProgress(owner);
+    ProgramMessage(owner, kMsgBackupReadFailed, kMbIconHand);
     return 0;
   }
 
   Files& files = TheFiles();
   FileHandle file = files.Open(Backup.FileName, FileMode::kCreateAlways);
   if (file == kInvalidFile) {
-    Rest(owner);
-    Ask(owner, kMsgFileCreateError, kMbOk);
+    RestProgress(owner);
+    ProgramMessage(owner, kMsgFileCreateError, kMbOk);
     return 0;
   }
   int written = WriteBackupFile(owner, file, buffer, size);
   files.Close(file);
-  Rest(owner);
+  RestProgress(owner);
   if (written == 0) {
     // A short file under the backup's name would look like a good backup to whoever restores
     // it later.
     files.Remove(Backup.FileName);
-    Ask(owner, kMsgFileWriteFailed, kMbOk);
+    ProgramMessage(owner, kMsgFileWriteFailed, kMbOk);
     return 0;
   }
   return 1;
@@ -154,7 +148,7 @@ int BackupBios(WindowHandle owner) {
   auto* buffer = size == 0 ? nullptr : static_cast<uint8_t*>(HeapAllocZeroed(size));
   if (buffer == nullptr) {
     // A backup that silently does nothing would let the flash job go on as if it had one.
-    Ask(owner, kMsgBackupNoMemory, kMbIconHand);
+    ProgramMessage(owner, kMsgBackupNoMemory, kMbIconHand);
     return 0;
   }
   int result = MakeBackup(owner, buffer, size);

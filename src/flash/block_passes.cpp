@@ -29,15 +29,10 @@ bool On(uint32_t option) {
   return option == kOptionDefault;
 }
 
-void Rest(WindowHandle owner) {
-  SetProgressPhase(owner, kPhaseStatus);
-  SetProgressPercent(owner, 0, 100);
-}
-
 int Fail(WindowHandle owner, const char* text, const char* caption = kProgramName) {
   DisconnectBios(owner);
   TheDesktop().ShowMessageBox(owner, text, caption, kMbIconHand);
-  Rest(owner);
+  RestProgress(owner);
   return 0;
 }
 
@@ -141,7 +136,7 @@ int AtOnceStep(WindowHandle owner, const FlashBlockRecord& block, uint32_t index
     DisconnectBios(owner);
     desktop.ShowMessageBox(owner, kMsgOncePreProcessFailed, kOncePreProcessCaption, kMbIconHand);
     ReleaseOnceFlashMemory(owner);
-    Rest(owner);
+    RestProgress(owner);
     return 0;
   }
   uint32_t flags = (On(Options.AutoBlankCheck) ? kOnceFlashBlankCheck : 0) |
@@ -153,7 +148,7 @@ int AtOnceStep(WindowHandle owner, const FlashBlockRecord& block, uint32_t index
   if (BiosCall(biosfn::kOnceFlash) != 1) {
     int32_t status = BiosCalls.Status;
     DisconnectBios(owner);
-    Rest(owner);
+    RestProgress(owner);
     desktop.ShowMessageBox(owner, OnceFlashFailure(status), kOnceFlashCaption, kMbIconHand);
     desktop.SetCursor(previous);
     ReleaseOnceFlashMemory(owner);
@@ -216,7 +211,7 @@ int FlashBlocks(WindowHandle owner, const uint8_t* source, uint32_t sourceSize) 
     }
   }
   DisconnectBios(owner);
-  Rest(owner);
+  RestProgress(owner);
   return 1;
 }
 

@@ -1,5 +1,6 @@
 #include "flash/flash_job.h"
 
+#include "app/program_message.h"
 #include "app/manufacturing_log.h"
 #include "app/options.h"
 #include "app/startup.h"
@@ -20,15 +21,13 @@ FlashJobState FlashJob;
 
 namespace {
 
-int Ask(WindowHandle owner, const char* text, uint32_t style) {
-  return TheDesktop().ShowMessageBox(owner, text, kProgramName, style);
-}
-
 // 1 when the job goes on to the flash.
 int OfferBackup(WindowHandle owner) {
   if (Options.AutoBackup != kOptionDefault || FlashJob.FlashDone != 0) return 1;
   if (BackupBios(owner) != 0) return 1;
-  return Ask(owner, kMsgBackupFailedQuestion, kMbOkCancel | kMbIconHand) == kIdCancel ? 0 : 1;
+  return ProgramMessage(owner, kMsgBackupFailedQuestion, kMbOkCancel | kMbIconHand) == kIdCancel
+             ? 0
+             : 1;
 }
 
 // 1 when the job goes on to the flash.
@@ -42,7 +41,7 @@ int PowerChecked(WindowHandle owner) {
         continue;
       default:
         // Abort, and anything a box could answer that is not a choice to go on.
-        Ask(owner, kMsgFlashNotProcessed, kMbIconHand);
+        ProgramMessage(owner, kMsgFlashNotProcessed, kMbIconHand);
         return 0;
     }
   }
@@ -54,7 +53,7 @@ int FlashImage(WindowHandle owner) {
 
 void ShowResult(WindowHandle owner, int result) {
   if (result != 1) {
-    Ask(owner, kMsgFlashFailed, kMbIconHand);
+    ProgramMessage(owner, kMsgFlashFailed, kMbIconHand);
     return;
   }
   FlashJob.FlashDone = 1;
@@ -68,7 +67,7 @@ void ShowResult(WindowHandle owner, int result) {
       ShutdownSystem(owner);
       return;
     case ShutdownBoxEnd::kClosed:
-      Ask(owner, kMsgFlashSucceeded, kMbIconExclamation);
+      ProgramMessage(owner, kMsgFlashSucceeded, kMbIconExclamation);
       return;
   }
 }

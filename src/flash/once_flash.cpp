@@ -85,8 +85,7 @@ int PrepareOnceFlashMemory(WindowHandle owner, uint32_t fileOffset, const uint8_
   for (uint32_t p = 0; p < m.PageCount; ++p) {
     KernelBuffer page = AllocateKernelMemory(kPageSize);
     if (page.linear == 0) {
-      SetProgressPhase(owner, kPhaseStatus);
-      SetProgressPercent(owner, 0, 100);
+      RestProgress(owner);
       return Fail(owner, kMsgOnceKernelMemory);
     }
     m.PageArray[p] = page.linear;
@@ -98,8 +97,7 @@ int PrepareOnceFlashMemory(WindowHandle owner, uint32_t fileOffset, const uint8_
     WriteMemoryBulk(page.linear, source + from, kPageSize);
     SetProgressPercent(owner, p, m.PageCount);
   }
-  SetProgressPhase(owner, kPhaseStatus);
-  SetProgressPercent(owner, 0, 100);
+  RestProgress(owner);
   m.Complete = 1;
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/program_message.h"
 #include "app/manufacturing_log.h"
 #include "app/startup.h"
 #include "platform/platform.h"
@@ -14,9 +15,8 @@ int CheckAcPower(WindowHandle owner) {
   PowerStatus status = TheMachine().GetPowerStatus();
   if (status.acLineStatus == kAcLineOnline) return 1;
   bool low = status.batteryFlag == kBatteryFlagLow || status.batteryFlag == kBatteryFlagCritical;
-  Power.PowerAnswer =
-      TheDesktop().ShowMessageBox(owner, low ? kMsgBatteryLow : kMsgPlugInAdapter, kProgramName,
-                                  kMbAbortRetryIgnore | kMbIconExclamation);
+  Power.PowerAnswer = ProgramMessage(owner, low ? kMsgBatteryLow : kMsgPlugInAdapter,
+                                     kMbAbortRetryIgnore | kMbIconExclamation);
   return 0;
 }
 
@@ -29,7 +29,7 @@ int ShutdownSystem(WindowHandle owner) {
     return 1;
   }
   if (!machine.EnableShutdownPrivilege()) {
-    TheDesktop().ShowMessageBox(owner, kMsgCannotShutdown, kProgramName, kMbIconExclamation);
+    ProgramMessage(owner, kMsgCannotShutdown, kMbIconExclamation);
     return 0;
   }
   AppendLogLine(kLogWin2000Shutdown);

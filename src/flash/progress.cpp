@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/program_message.h"
 #include "app/startup.h"
 #include "bios/flash_part.h"
 #include "driver/bios_call.h"
@@ -45,6 +46,11 @@ void MarkBlockMap(uint32_t offset, uint32_t length, uint8_t state) {
   TheDesktop().Repaint(ProgressItem::kBlockMap);
 }
 
+void RestProgress(WindowHandle owner) {
+  SetProgressPhase(owner, kPhaseStatus);
+  SetProgressPercent(owner, 0, 100);
+}
+
 void ResetBlockMap() {
   std::memcpy(Progress.BlockMap, Progress.BaselineBlockMap, kBlockMapCells);
 }
@@ -52,7 +58,7 @@ void ResetBlockMap() {
 void BuildBlockMap(WindowHandle owner) {
   uint32_t romSize = RomImage.RomSize;
   if (romSize == 0 || romSize % kCellUnit != 0 || kBlockMapSpan % romSize != 0) {
-    TheDesktop().ShowMessageBox(owner, kMsgRomSizeNot4K, kProgramName, kMbOk);
+    ProgramMessage(owner, kMsgRomSizeNot4K, kMbOk);
     FatalExit(owner);
   }
   Progress.CellsPerUnit = kBlockMapSpan / romSize;

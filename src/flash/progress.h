@@ -52,6 +52,8 @@ void SetProgressPercent(WindowHandle owner, uint32_t done, uint32_t total, uint3
 void MarkBlockMap(uint32_t offset, uint32_t length, uint8_t state);
 // Current map := baseline map.
 void ResetBlockMap();
+// Phase 0 and 0 percent: how every activity leaves the display, however it ended.
+void RestProgress(WindowHandle owner);
 
 inline constexpr const char* kMsgRomSizeNot4K = " Rom size is not 4K multiple!!";
 

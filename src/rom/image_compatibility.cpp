@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/startup.h"
+#include "app/program_message.h"
 #include "platform/platform.h"
 #include "rom/rom_image.h"
 
@@ -34,13 +35,12 @@ BuildStamp StampOf(const BcpSysBlock& block) {
 }
 
 int Refuse(WindowHandle owner, const char* text) {
-  TheDesktop().ShowMessageBox(owner, text, kProgramName, kMbIconHand);
+  ProgramMessage(owner, text, kMbIconHand);
   return 0;
 }
 
 int AskToGoOn(WindowHandle owner, const char* text) {
-  int answer =
-      TheDesktop().ShowMessageBox(owner, text, kProgramName, kMbOkCancel | kMbIconQuestion);
+  int answer = ProgramMessage(owner, text, kMbOkCancel | kMbIconQuestion);
   return answer == kIdOk ? 1 : 0;
 }
 
@@ -66,7 +66,7 @@ int CheckImageCompatibility(WindowHandle owner) {
   BuildStamp s = StampOf(system);
   if (s.year == kCenturyYear) s.year = 0;
   if (i.year < s.year) {
-    TheDesktop().ShowMessageBox(owner, kMsgNotNewer, kProgramName, kMbOk | kMbIconExclamation);
+    ProgramMessage(owner, kMsgNotNewer, kMbOk | kMbIconExclamation);
     return 1;
   }
   if (i.year == s.year) {

@@ -1,5 +1,6 @@
 #include "rom/rom_image.h"
 
+#include "app/program_message.h"
 #include "app/startup.h"
 #include "dmi/image_dmi.h"
 #include "driver/bios_call.h"
@@ -12,25 +13,15 @@ RomImageState RomImage;
 
 namespace {
 
-void Tell(WindowHandle owner, const char* text, uint32_t style) {
-  TheDesktop().ShowMessageBox(owner, text, kProgramName, style);
-}
-
-// Every way out of the reading steps leaves the progress display at rest.
-void RestProgress(WindowHandle owner) {
-  SetProgressPhase(owner, kPhaseStatus);
-  SetProgressPercent(owner, 0, 100);
-}
-
 // Reads `count` bytes to `at`: 1, or 0 after the message of the failure.
 int ReadPiece(WindowHandle owner, FileHandle file, uint8_t* at, uint32_t count) {
   uint32_t done = 0;
   if (!TheFiles().Read(file, at, count, &done)) {
-    Tell(owner, kMsgFileReadError, kMbOk);
+    ProgramMessage(owner, kMsgFileReadError, kMbOk);
     return 0;
   }
   if (done < count) {
-    Tell(owner, kMsgFileReadBackSizeError, kMbOk);
+    ProgramMessage(owner, kMsgFileReadBackSizeError, kMbOk);
     return 0;
   }
   return 1;
@@ -71,7 +62,7 @@ int AllocateRomImage(WindowHandle owner, uint32_t size) {
   RomImage.BufferSize = 0;
   auto* buffer = static_cast<uint8_t*>(HeapAllocZeroed(size));
   if (buffer == nullptr) {
-    Tell(owner, kMsgNoMemoryForRomImage, kMbOk);
+    ProgramMessage(owner, kMsgNoMemoryForRomImage, kMbOk);
     FatalExit(owner);
   }
   RomImage.Buffer = buffer;
@@ -87,12 +78,12 @@ int LoadRomFile(WindowHandle owner, const char* path) {
   Files& files = TheFiles();
   FileHandle file = files.Open(path, FileMode::kReadExisting);
   if (file == kInvalidFile) {
-    Tell(owner, kMsgFileOpenError, kMbOk);
+    ProgramMessage(owner, kMsgFileOpenError, kMbOk);
     return 0;
   }
   uint32_t size = files.GetSize(file);
   if (size == kInvalidFileSize) {
-    Tell(owner, kMsgFileGetSizeError, kMbOk);
+    ProgramMessage(owner, kMsgFileGetSizeError, kMbOk);
     files.Close(file);
     return 0;
   }
@@ -111,7 +102,7 @@ int LoadRomFile(WindowHandle owner, const char* path) {
   int32_t sys = FindImageBlock(kBcpSysSignature, bcpsys::kSize);
   if (sys < 0) {
     RomImage.ImageBcpSysFound = 0;
-    Tell(owner, kMsgRomNotCompatible, kMbIconHand);
+    ProgramMessage(owner, kMsgRomNotCompatible, kMbIconHand);
     RomImage.ImageLoaded = 0;
     return 0;
   }
