@@ -12,7 +12,6 @@
 namespace ql::testing {
 namespace {
 
-constexpr uint32_t kPart = 512 * 1024;
 constexpr uint32_t kSegmentStart = 0x70000;  // the last 64 KiB, where the builder puts the strings
 
 class DmiFlashTest : public FlashScenario {

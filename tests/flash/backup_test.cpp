@@ -11,9 +11,6 @@
 namespace ql::testing {
 namespace {
 
-constexpr uint32_t kPart = 512 * 1024;
-constexpr uint32_t kBlock = 0x10000;
-
 class BackupTest : public FlashScenario {
  protected:
   void SetUp() override {

@@ -13,9 +13,6 @@
 namespace ql::testing {
 namespace {
 
-constexpr uint32_t kPart = 512 * 1024;
-constexpr uint32_t kBlock = 0x10000;
-
 class BlockPassesTest : public FlashScenario {
  protected:
   // A fresh program on a machine whose table is `blocks` (the rest of the part left out).

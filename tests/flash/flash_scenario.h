@@ -8,6 +8,10 @@ namespace ql::testing {
 
 class FlashScenario : public SimSeamTest {
  protected:
+  // The images the scenarios build: 512 KiB in the default table's 64 KiB blocks.
+  static constexpr uint32_t kPart = 512 * 1024;
+  static constexpr uint32_t kBlock = 0x10000;
+
   FlashScenario() : SimSeamTest(Installed()) {}
 
   // The BIOS the machine runs, and a newer one for it with other code bytes and DMI strings of
