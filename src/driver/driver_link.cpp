@@ -29,7 +29,6 @@ const char* Discover(WindowHandle owner, DeviceSetHandle* set, uint8_t** detail)
     return kMsgDriverOpenFail;
   }
   DriverLink.DriverHandle = device;
-  DriverLink.DriverOpen = 1;
   return nullptr;
 }
 

@@ -17,8 +17,7 @@ inline constexpr const char* kMsgDriverNoDetail = "Get driver detail fail!!";
 inline constexpr const char* kMsgDriverOpenFail = "Driver open fail!!";
 
 struct DriverLinkState {
-  DeviceHandle DriverHandle = nullptr;
-  uint32_t DriverOpen = 0;
+  DeviceHandle DriverHandle = nullptr;  // null until the driver is open
 };
 
 extern DriverLinkState DriverLink;

@@ -50,7 +50,7 @@ TEST_F(Win32SeamTest, OpenDriverReportsAMachineWithoutTheFlashDriver) {
       << text;
   EXPECT_EQ(desktop.messages[0].caption, "ERROR Message");
   EXPECT_EQ(desktop.messages[0].style, 0x30u);
-  EXPECT_EQ(DriverLink.DriverOpen, 0u);
+  EXPECT_EQ(DriverLink.DriverHandle, nullptr);
 }
 
 TEST_F(Win32SeamTest, FilesReadWriteAppendAndRefuseASecondOpener) {
