@@ -71,6 +71,14 @@ uint8_t ByteSum(const uint8_t* bytes, uint32_t count) {
   return static_cast<uint8_t>(sum);
 }
 
+uint8_t WriteBalancedUuid(uint8_t* field, const uint8_t* uuid) {
+  uint8_t before = ByteSum(field, bcpdmi::kUuidFieldLength);
+  uint8_t balance = static_cast<uint8_t>(before - ByteSum(uuid, bcpdmi::kUuidLength));
+  std::memcpy(field, uuid, bcpdmi::kUuidLength);
+  field[bcpdmi::kUuidLength] = balance;
+  return balance;
+}
+
 uint8_t BalanceByte(const uint8_t* newBytes, uint32_t o, uint32_t L, const uint8_t* rom) {
   uint8_t a = ByteSum(newBytes, L + 1);
   uint8_t b = ByteSum(rom + o, L + dmifield::kTrailer);

@@ -28,6 +28,10 @@ uint8_t BalanceByte(const uint8_t* newBytes, uint32_t o, uint32_t L, const uint8
 // The 8-bit sum of `count` bytes.
 uint8_t ByteSum(const uint8_t* bytes, uint32_t count);
 
+// Writes 16 UUID bytes into a 17-byte UUID field with the balance byte that keeps the field's
+// 8-bit sum as it was; answers that balance byte.
+uint8_t WriteBalancedUuid(uint8_t* field, const uint8_t* uuid);
+
 // Copies the running BIOS's six strings into the loaded image, each only when its length equals
 // the image's (otherwise that string keeps the image's and its message is shown). An image
 // without a BCPDMI block is left as it is. A string field the image does not wholly hold is left

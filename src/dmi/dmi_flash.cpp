@@ -101,12 +101,7 @@ int WriteTypedUuid(WindowHandle window, const Copy& copy, const uint8_t* header)
   }
   size_t length = strnlen(typed, bcpdmi::kUuidLength);
   std::memset(typed + length, 0, kEnteredUuidSize - length);
-  const auto* bytes = reinterpret_cast<const uint8_t*>(typed);
-  uint8_t* field = copy.bytes + u;
-  uint8_t a = ByteSum(bytes, bcpdmi::kUuidLength);
-  uint8_t b = ByteSum(field, bcpdmi::kUuidFieldLength);
-  std::memcpy(field, bytes, bcpdmi::kUuidLength);
-  field[bcpdmi::kUuidLength] = static_cast<uint8_t>(b - a);
+  WriteBalancedUuid(copy.bytes + u, reinterpret_cast<const uint8_t*>(typed));
   return SelectChangedBlocks(static_cast<uint32_t>(u), bcpdmi::kUuidFieldLength);
 }
 

@@ -48,11 +48,8 @@ uint32_t CarryUuidIntoImage(WindowHandle window) {
     ProgramMessage(window, kMsgImageHasNoUuid, kMbIconHand);
     return 0;
   }
-  uint8_t* field = RomImage.Buffer + u;
-  uint8_t a = ByteSum(system.Uuid, bcpdmi::kUuidLength);
-  uint8_t b = ByteSum(field, bcpdmi::kUuidFieldLength);
-  system.Uuid[bcpdmi::kUuidLength] = static_cast<uint8_t>(b - a);
-  std::memcpy(field, system.Uuid, bcpdmi::kUuidFieldLength);
+  // The record keeps the balance byte it was written with.
+  system.Uuid[bcpdmi::kUuidLength] = WriteBalancedUuid(RomImage.Buffer + u, system.Uuid);
   return 1;
 }
 
