@@ -1,9 +1,11 @@
-// One flash or one backup of a simulated machine's BIOS, timed and counted:
+// One flash or one backup of a simulated machine's BIOS by the program's own commands, timed and
+// counted:
 //   flash_bench flash|backup SIZE_KB [OUT_DIR]
-// The machine has a zero-latency part with the default table of 64 KiB blocks; every option is
-// on. The flash writes a newer image with erase, blank check, program and verify; the backup
-// reads the installed BIOS into OUT_DIR/bench.bak. Either is checked against what it should
-// have produced, and a mismatch ends with status 1. One line of key=value results is printed.
+// The machine has a zero-latency part with the default table of 64 KiB blocks. The flash writes a
+// newer image, loaded from a file, with erase, blank check, program and verify (the backup option
+// off, so that only the flash is measured); the backup reads the installed BIOS into
+// OUT_DIR/bench.bak. Either is checked against what it should have produced, and a mismatch ends
+// with status 1. One line of key=value results is printed.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -15,45 +17,39 @@
 #include <string>
 #include <vector>
 
-#include "app/process_state.h"
-#include "bios/bios_interface.h"
-#include "driver/bios_call.h"
-#include "driver/driver_link.h"
-#include "driver/driver_requests.h"
-#include "flash/backup.h"
-#include "flash/block_passes.h"
-#include "flash/flash_job.h"
-#include "platform/platform.h"
+#include "app/program.h"
+#include "driver/wire.h"
 #include "platform/posix/posix_files.h"
-#include "rom/bcp_sys.h"
-#include "rom/rom_image.h"
 #include "sim/rom_builder.h"
 #include "sim/sim_machine.h"
 
 namespace ql::bench {
 namespace {
 
-// Nobody watches: every box takes its first button, the save dialog the bench's file.
+// Nobody watches: every box takes its first button, the open and save dialogs the bench's files,
+// the shutdown box is closed.
 class QuietDesktop final : public Desktop {
  public:
-  std::string saveName;
-  int boxes = 0;
+  std::string openName, saveName;
+  std::vector<std::string> boxes;
   int ShowMessageBox(WindowHandle, const char* text, const char*, uint32_t) override {
-    std::fprintf(stderr, "box: %s\n", text);
-    ++boxes;
+    boxes.emplace_back(text);
     return kIdOk;
   }
-  int ChooseOpenFile(const FileDialogRequest&) override { return 0; }
-  int ChooseSaveFile(const FileDialogRequest& r) override {
-    std::snprintf(r.fileName, r.fileNameSize, "%s", saveName.c_str());
-    return 1;
-  }
-  int AskPassword(WindowHandle, char*, uint32_t) override { return 0; }
+  bool ChooseOpenFile(const FileDialogRequest& r) override { return Answer(r, openName); }
+  bool ChooseSaveFile(const FileDialogRequest& r) override { return Answer(r, saveName); }
+  bool AskPassword(WindowHandle, char*, uint32_t) override { return false; }
   ShutdownBoxEnd RunShutdownBox(WindowHandle, int) override { return ShutdownBoxEnd::kClosed; }
   void EnableControl(Control, bool) override {}
   void Repaint(ProgressItem) override {}
   CursorShape SetCursor(CursorShape shape) override { return shape; }
   void ReleaseSkin() override {}
+
+ private:
+  static bool Answer(const FileDialogRequest& r, const std::string& name) {
+    std::snprintf(r.fileName, r.fileNameSize, "%s", name.c_str());
+    return true;
+  }
 };
 
 std::vector<uint8_t> Build(uint32_t sizeKb, uint32_t seed, const char* date) {
@@ -87,14 +83,17 @@ uint32_t TotalBiosCalls(const sim::SimMachine& m) {
 }
 
 // Kept out of line so that a profiler can be pointed at the measured work alone.
-__attribute__((noinline)) int MeasuredWork(bool flash) {
-  if (flash) return FlashBlocks(nullptr, RomImage.Buffer, FlashableImageBytes());
-  return BackupBios(nullptr);
+__attribute__((noinline)) void MeasuredWork(Program& program, bool flash) {
+  if (flash) {
+    program.FlashCommand(nullptr);
+  } else {
+    program.BackupCommand(nullptr);
+  }
 }
 
 int Run(bool flash, uint32_t sizeKb, const std::string& outDir) {
   // The part takes the installed image; the images are not kept twice, so that the peak memory
-  // is the engine's and the machine's, not the bench's.
+  // is the program's and the machine's, not the bench's.
   std::string error;
   std::unique_ptr<sim::SimMachine> machine =
       sim::SimMachine::Create(sim::SimProfile{}, Build(sizeKb, 1, "01/10/05"), &error);
@@ -103,45 +102,58 @@ int Run(bool flash, uint32_t sizeKb, const std::string& outDir) {
     return 2;
   }
   QuietDesktop desktop;
+  desktop.openName = outDir + "/bench-new.rom";
   desktop.saveName = outDir + "/bench.bak";
   PosixFiles files;
-  InstallPlatform(PlatformSeam{&desktop, machine.get(), &files, nullptr});
-  ResetProcessState();
-  if (OpenDriver(nullptr) != 0 || DiscoverBiosInterface(nullptr) != 0) return 2;
-  SetUpBiosCallBuffers(nullptr);
+  StandardAllocator allocator;
+  StartupState startup;
+  startup.OsFamily = kWin2000;
+  std::snprintf(startup.CurrentDirectory, sizeof startup.CurrentDirectory, "%s", outDir.c_str());
+  // The settings file lands in OUT_DIR as "prog\brimlet.ini".
+  std::snprintf(startup.ProgramDirectory, sizeof startup.ProgramDirectory, "%s/prog",
+                outDir.c_str());
+  Program program(desktop, *machine, files, allocator, startup);
+  program.Initialise(nullptr);
+  program.ConfirmOptionDialog(OptionChecks{false, true, true});
   if (flash) {
     // Loaded from a file, as the Load command does.
-    std::string name = outDir + "/bench-new.rom";
     {
       std::vector<uint8_t> newer = Build(sizeKb, 2, "03/14/05");
-      std::ofstream(name, std::ios::binary)
+      std::ofstream(desktop.openName, std::ios::binary)
           .write(reinterpret_cast<const char*>(newer.data()),
                  static_cast<std::streamsize>(newer.size()));
     }
-    if (LoadRomFile(nullptr, name.c_str()) != 1) return 2;
+    program.LoadCommand(nullptr);
+    if (!program.image().Loaded()) return 2;
   } else {
     std::remove(desktop.saveName.c_str());
   }
+  desktop.boxes.clear();
   uint32_t requestsBefore = TotalRequests(*machine);
   uint32_t callsBefore = TotalBiosCalls(*machine);
 
   auto start = std::chrono::steady_clock::now();
-  int result = MeasuredWork(flash);
+  MeasuredWork(program, flash);
   auto end = std::chrono::steady_clock::now();
 
-  // The flash must leave the image in the part; the backup the part in the file.
+  // The flash must leave the image in the part and tell nothing but its success; the backup must
+  // leave the part in the file without a word.
   const std::vector<uint8_t>& part = machine->FlashContents();
-  bool right = result == 1 && desktop.boxes == 0;
+  bool right =
+      flash ? desktop.boxes == std::vector<std::string>{kMsgFlashSucceeded} : desktop.boxes.empty();
   if (flash) {
-    right = right && std::memcmp(part.data(), RomImage.Buffer, part.size()) == 0;
+    right = right && std::memcmp(part.data(), program.image().Buffer(), part.size()) == 0;
   } else {
     std::ifstream in(desktop.saveName, std::ios::binary);
-    std::vector<char> piece(TransferSize);
+    std::vector<char> piece(kTransferSize);
     for (size_t at = 0; right && at < part.size(); at += piece.size()) {
       right = in.read(piece.data(), static_cast<std::streamsize>(piece.size())) &&
               std::memcmp(piece.data(), part.data() + at, piece.size()) == 0;
     }
     right = right && in.peek() == std::char_traits<char>::eof();
+  }
+  if (!right) {
+    for (const std::string& box : desktop.boxes) std::fprintf(stderr, "box: %s\n", box.c_str());
   }
   struct rusage usage {};
   getrusage(RUSAGE_SELF, &usage);
@@ -153,7 +165,6 @@ int Run(bool flash, uint32_t sizeKb, const std::string& outDir) {
       std::chrono::duration<double, std::milli>(end - start).count(), usage.ru_maxrss,
       (TotalRequests(*machine) - requestsBefore) / mib,
       (TotalBiosCalls(*machine) - callsBefore) / mib);
-  ReleaseBiosCallResources();
   return right ? 0 : 1;
 }
 

@@ -34,7 +34,7 @@ instructions() {  # the total of a callgrind run: "instructions command..."
 measured_instructions() {  # only inside the flash or backup itself
   out="$WORK/cgm.out"
   valgrind --tool=callgrind --callgrind-out-file="$out" \
-    --toggle-collect='ql::bench::(anonymous namespace)::MeasuredWork(bool)' "$@" >/dev/null 2>&1
+    --toggle-collect='ql::bench::*MeasuredWork*' "$@" >/dev/null 2>&1
   sed -n 's/^totals: //p' "$out"
 }
 now() { date +%s.%N; }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Every test of the project, from a fresh clone: installs what is missing, builds the native
-# program with gcc and clang, runs the native tests, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the fuzzer for a bounded time, the Windows tests under wine64 in a
-# virtual display, the end-to-end run of the real program, and checks that the 32-bit Windows
-# build compiles. Ends with one summary line: "N passed, N failed".
+# Every test of the project, from a fresh clone: installs what is missing, checks that src/
+# folders include only their own layer and those below and that the tests stay within their share
+# of the code, builds the native program with gcc and clang, runs the native tests, the same tests
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzer for a bounded time, the
+# Windows tests under wine64 in a virtual display, the end-to-end run of the real program, and
+# checks that the 32-bit Windows build compiles. Ends with one summary line: "N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh || exit 1
@@ -55,6 +56,22 @@ build() {  # preset [targets...]
 }
 
 mkdir -p build
+
+# A check that is one command: one passed or one failed.
+check() {  # label command...
+  local label=$1; shift
+  if "$@" >"build/$label.log" 2>&1; then
+    passed=$((passed + 1)); tail -1 "build/$label.log"
+  else
+    failed=$((failed + 1)); problems+=("$label failed"); tail -40 "build/$label.log"
+  fi
+}
+
+step "layers: includes only go down"
+check layers python3 scripts/check_layers.py
+
+step "test-to-code ratio"
+check test-ratio scripts/test_ratio.sh
 
 for preset in gcc clang asan; do
   step "native tests ($preset)"

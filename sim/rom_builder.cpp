@@ -96,7 +96,10 @@ bool BuildRom(const RomSpec& spec, std::vector<uint8_t>* image, std::string* err
   }
   uint32_t romSize = static_cast<uint32_t>(size);
   uint32_t segment = romSize - kBiosSegmentLength;
-  uint32_t dmiBase = DmiSegmentBase(static_cast<uint16_t>(spec.sizeKb), spec.dmiSegment);
+  // Modulo 2^32 as the tool always worked it out: a base before the image wraps past its end and
+  // is refused below as not inside.
+  uint32_t dmiBase =
+      static_cast<uint32_t>(DmiSegmentBase(static_cast<uint16_t>(spec.sizeKb), spec.dmiSegment));
   uint64_t stringsAt = static_cast<uint64_t>(dmiBase) + kDmiStringsSegmentOffset;
   uint64_t stringsEnd = stringsAt + DmiBytesNeeded(spec);
   bool overlapsBlocks =
@@ -199,7 +202,7 @@ RomInfo InspectRom(const std::vector<uint8_t>& image) {
   const uint8_t* dmi = image.data() + info.dmiAt;
   info.dmiMajor = dmi[bcpdmi::kMajorVersion];
   info.dmiMinor = dmi[bcpdmi::kMinorVersion];
-  uint32_t base = DmiSegmentBase(info.romSizeKb, info.dmiSegment);
+  uint32_t base = static_cast<uint32_t>(DmiSegmentBase(info.romSizeKb, info.dmiSegment));
   for (uint32_t i = 0; i < kDmiStringCount; ++i) {
     DmiStringInfo& s = info.dmi[i];
     s.offset = GetLe16(dmi + kDmiStringOffsetField[i]);
@@ -242,7 +245,12 @@ std::string UuidText(const std::array<uint8_t, bcpdmi::kUuidLength>& uuid) {
   };
   if (all(0x00)) return "none (16 x 00)";
   if (all(0xFF)) return "settable (16 x FF)";
-  return "\"" + TextAt(uuid.data(), uuid.size()) + "\"";
+  // Built by appending: GCC 12 at -O3 takes a quote + string + quote concatenation for an
+  // overlapping copy (-Wrestrict) and a Release build would stop on it.
+  std::string text(1, '"');
+  text += TextAt(uuid.data(), uuid.size());
+  text += '"';
+  return text;
 }
 
 }  // namespace ql::sim

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "rom/bcp_layout.h"
+#include "bios/bcp_layout.h"
 
 namespace ql::sim {
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <thread>
 
-#include "driver/driver_requests.h"
+#include "driver/wire.h"
 #include "platform/bytes.h"
-#include "rom/bcp_layout.h"
+#include "bios/bcp_layout.h"
 
 namespace ql::sim {
 namespace {
@@ -137,7 +137,7 @@ bool SimBios::Receive(Call& c, const uint8_t* data, uint32_t count) {
 
 void SimBios::ReceiveText(Call& c, const std::string& text, int32_t code) {
   // The text and its terminator, cut to the buffer so the terminator always fits.
-  uint32_t room = std::min<uint32_t>(c.receiveSize, TransferSize);
+  uint32_t room = std::min<uint32_t>(c.receiveSize, kTransferSize);
   std::vector<uint8_t> bytes(text.begin(), text.end());
   if (room == 0) return Refuse(c, code);
   if (bytes.size() > room - 1) bytes.resize(room - 1);
@@ -200,7 +200,7 @@ void SimBios::Connect(Call& c) {
     PutLe32(rec + blockrec::kAttrib, r.attrib);
     answer.insert(answer.end(), rec, rec + blockrec::kSize);
   }
-  if (answer.size() + blockrec::kSize <= TransferSize) {
+  if (answer.size() + blockrec::kSize <= kTransferSize) {
     uint8_t end[blockrec::kSize] = {};
     PutLe32(end + blockrec::kBlockSize, blockrec::kEndOfTable);
     answer.insert(answer.end(), end, end + blockrec::kSize);
@@ -216,11 +216,11 @@ void SimBios::GetFlashPartId(Call& c) {
 void SimBios::ProgramFlash(Call& c) {
   uint32_t count = c.param[2];
   uint32_t offset = 0;
-  if (!session_ || c.param[0] != profile_.partCode || count > c.sendSize || count > TransferSize ||
+  if (!session_ || c.param[0] != profile_.partCode || count > c.sendSize || count > kTransferSize ||
       !PartRange(c.param[1], count, &offset)) {
     return Refuse(c, kCodeBadRequest);
   }
-  uint8_t data[TransferSize];  // count is at most TransferSize
+  uint8_t data[kTransferSize];  // count is at most kTransferSize
   if (!memory_.ReadPhysical(c.send, count, data)) return Refuse(c, kCodeBadRequest);
   part_.Program(offset, data, count);
   Pause(profile_.programMs * Units(count));
@@ -243,7 +243,7 @@ void SimBios::EraseBlock(Call& c) {
 void SimBios::ReadFlash(Call& c) {
   uint32_t count = c.param[1];
   uint32_t offset = 0;
-  if (!session_ || count > TransferSize || !PartRange(c.param[0], count, &offset)) {
+  if (!session_ || count > kTransferSize || !PartRange(c.param[0], count, &offset)) {
     return Refuse(c, kCodeBadRequest);
   }
   Pause(profile_.readMs * Units(count));

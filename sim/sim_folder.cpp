@@ -5,7 +5,7 @@
 #include <memory>
 #include <sstream>
 
-#include "rom/bcp_layout.h"
+#include "bios/bcp_layout.h"
 #include "sim/sim_machine.h"
 
 namespace ql::sim {

@@ -4,14 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/driver_requests.h"
+#include "driver/wire.h"
 #include "platform/bytes.h"
-#include "rom/bcp_layout.h"
+#include "bios/bcp_layout.h"
 
 namespace ql::sim {
 namespace {
 
-inline constexpr uint32_t kMaxBlockRecords = TransferSize / blockrec::kSize;
+inline constexpr uint32_t kMaxBlockRecords = kTransferSize / blockrec::kSize;
 inline constexpr uint32_t kSpintActive = 1;
 // The fixed part of the interface detail record in the 32-bit layout: cbSize and one character.
 inline constexpr uint32_t kDetailFixedSize = 5;

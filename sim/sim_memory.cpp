@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "rom/bcp_layout.h"
+#include "bios/bcp_layout.h"
+#include "driver/wire.h"
 
 namespace ql::sim {
 namespace {

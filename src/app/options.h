@@ -5,14 +5,18 @@
 
 #include <cstdint>
 
+#include <array>
+
 #include "app/startup.h"
 #include "platform/desktop.h"
+#include "platform/files.h"
 
 namespace ql {
 
 inline constexpr const char* kSettingsFileName = "brimlet.ini";
 inline constexpr uint32_t kSettingsFileSize = 4;
-inline constexpr uint32_t kOptionDefault = 1;
+// The stored byte of an option that is on, and the value every option starts with.
+inline constexpr uint8_t kOptionOn = 1;
 // ProgramDirectory, a backslash and the file name.
 inline constexpr uint32_t kSettingsPathSize = kProgramDirectorySize + 16;
 
@@ -32,37 +36,50 @@ inline constexpr int kIdcDmiSettings = 1073;
 inline constexpr int kOptionDialogConfirmed = 1;
 inline constexpr int kOptionDialogCancelled = 0;
 
-struct OptionsState {
-  uint32_t AutoBackup = kOptionDefault;
-  uint32_t AutoVerify = kOptionDefault;
-  uint32_t AutoBlankCheck = kOptionDefault;
-  uint32_t ReservedOption = kOptionDefault;  // only carried between memory and the file
-  char SettingsPath[kSettingsPathSize] = {};
-  // Shared by SaveOptions and ReadOptions; a short file leaves its missing bytes as they are.
-  uint8_t Transfer[kSettingsFileSize] = {};
+class Options {
+ public:
+  explicit Options(Files& files) : files_(files) {}
+
+  // Once, at the main window's initialisation: builds the settings file's name from the program
+  // folder, reads the file or creates it with the defaults, and shows each trouble in a box owned
+  // by `owner`. Every failure leaves all four options on. A drive root as the current folder
+  // ("D:\") is trimmed to the form the file dialogs start in ("D:").
+  void Load(Desktop& desktop, WindowHandle owner, StartupState& startup);
+  // True when the file was created and the write succeeded.
+  bool Save();
+  // True when the file was opened and the read succeeded; sets the options from its bytes.
+  bool Read();
+
+  bool AutoBackup() const { return stored_[0] == kOptionOn; }
+  bool AutoVerify() const { return stored_[1] == kOptionOn; }
+  bool AutoBlankCheck() const { return stored_[2] == kOptionOn; }
+  void SetAutoBackup(bool on) { stored_[0] = on ? kOptionOn : 0; }
+  void SetAutoVerify(bool on) { stored_[1] = on ? kOptionOn : 0; }
+  void SetAutoBlankCheck(bool on) { stored_[2] = on ? kOptionOn : 0; }
+  // Nobody is at the keyboard on the factory line to answer a backup's save dialog: the backup is
+  // off for this run, in memory only (the file keeps what the people at the line chose).
+  void ApplyManufacturingOverrides();
+
+  const char* SettingsPath() const { return settingsPath_; }
+
+ private:
+  void SetDefaults() { stored_.fill(kOptionOn); }
+
+  Files& files_;
+  // The four bytes as the file keeps them: backup, verify, blank check and one carried unread.
+  // A byte other than 1 is off, and is written back as it was read.
+  std::array<uint8_t, kSettingsFileSize> stored_ = {kOptionOn, kOptionOn, kOptionOn, kOptionOn};
+  // What the last read or save moved. A file shorter than 4 bytes replaces only its own bytes of
+  // it: the rest keep what the previous transfer left (zero before the first).
+  std::array<uint8_t, kSettingsFileSize> transfer_ = {};
+  char settingsPath_[kSettingsPathSize] = {};
 };
-
-extern OptionsState Options;
-
-// Once, at the main window's initialisation: builds the settings file's name, reads the file or
-// creates it with the defaults, and shows each trouble in a box owned by `owner`. Every failure
-// leaves all four options at 1.
-void LoadOptions(WindowHandle owner);
-// 1 when the file was created and the write succeeded.
-int SaveOptions();
-// 1 when the file was opened and the read succeeded; sets the options from its bytes.
-int ReadOptions();
 
 // The option dialog's decisions; the dialog procedure only moves them to and from the controls.
 struct OptionChecks {
-  uint32_t AutoBackup = 0;  // BM_GETCHECK / BM_SETCHECK states: 1 ticked, 0 not
-  uint32_t AutoVerify = 0;
-  uint32_t AutoBlankCheck = 0;
+  bool AutoBackup = false;
+  bool AutoVerify = false;
+  bool AutoBlankCheck = false;
 };
-// What the three boxes show when the dialog opens: ticked exactly when the option is on.
-OptionChecks OptionDialogChecks();
-// OK: takes the ticks as the options and saves all four (a failed save shows nothing and keeps
-// the ticks in memory). Answers the dialog's end code.
-int ConfirmOptionDialog(const OptionChecks& ticked);
 
 }  // namespace ql

@@ -2,12 +2,7 @@
 
 #include <cstring>
 
-#include "app/program_message.h"
-#include "platform/platform.h"
-
 namespace ql {
-
-StartupState Startup;
 
 namespace {
 
@@ -36,56 +31,56 @@ size_t ProgramPath(const StartupInputs& in, char* out) {
   return length;
 }
 
-void Fatal(const char* text) {
-  ProgramMessage(nullptr, text, kMbIconHand);
-  TheMachine().ExitProcess(1);
+Outcome Fatal(Desktop& desktop, const char* text) {
+  ProgramMessage(desktop, nullptr, text, kMbIconHand);
+  return Outcome::kFatal;
 }
 
-void SetProgramDirectory(const StartupInputs& in) {
+Outcome SetProgramDirectory(Desktop& desktop, const StartupInputs& in, StartupState& startup) {
   char path[kProgramDirectorySize];
   // A program folder that does not fit leaves the settings, log and help files unreachable;
   // it ends the start-up the same way as a current directory that cannot be had.
-  if (ProgramPath(in, path) == kProgramDirectorySize) Fatal(kMsgDirectoryTooLong);
+  if (ProgramPath(in, path) == kProgramDirectorySize) return Fatal(desktop, kMsgDirectoryTooLong);
   char* slash = std::strrchr(path, '\\');
   if (slash != nullptr) {
     *slash = '\0';
-    std::strcpy(Startup.ProgramDirectory, path);
+    std::strcpy(startup.ProgramDirectory, path);
   } else {
     // A bare program name: it was started from the current folder.
-    std::strcpy(Startup.ProgramDirectory, Startup.CurrentDirectory);
+    std::strcpy(startup.ProgramDirectory, startup.CurrentDirectory);
   }
+  return Outcome::kDone;
 }
 
-// Step 7 of the start-up: the argument text A becomes StartupArgument.
-void TakeArgument(const char* a) {
-  size_t length = std::strlen(a);
+// The argument text becomes StartupArgument, and the switch in it decides what is pending.
+void TakeArgument(Desktop& desktop, const char* argument, StartupState& startup) {
+  size_t length = std::strlen(argument);
   if (length == 0) {
-    Startup.StartupFilePending = 0;
+    startup.StartupFilePending = false;
     return;
   }
   if (length > kMaxArgumentLength) {
-    ProgramMessage(nullptr, kMsgCommandLineTooLarge, kMbOk);
-    Startup.StartupFilePending = 0;
+    ProgramMessage(desktop, nullptr, kMsgCommandLineTooLarge, kMbOk);
+    startup.StartupFilePending = false;
     return;
   }
-  if (Startup.OsFamily == kWin2000) {
+  if (startup.OsFamily == kWin2000) {
     // The family passes the argument wrapped in double quotes: drop the first and last byte.
     size_t inner = length > 2 ? length - 2 : 0;
-    std::memcpy(Startup.StartupArgument, a + (length > 2 ? 1 : 0), inner);
-    Startup.StartupArgument[inner] = '\0';
+    std::memcpy(startup.StartupArgument, argument + (length > 2 ? 1 : 0), inner);
+    startup.StartupArgument[inner] = '\0';
   } else {
-    std::memcpy(Startup.StartupArgument, a, length + 1);
+    std::memcpy(startup.StartupArgument, argument, length + 1);
   }
-  Startup.StartupFilePending = 1;
 
-  if (ParseStartupArgument() == 0) {
-    Startup.StartupFilePending = 0;
-  } else if (Startup.PlainArgument == 1) {
-    Startup.StartupFilePending = 1;
-  } else {
-    std::strcpy(Startup.StartupArgument, Startup.ManufacturingFileName);
-    Startup.StartupFilePending = 1;
+  if (!ParseStartupArgument(startup)) {
+    startup.StartupFilePending = false;
+    return;
   }
+  if (!startup.PlainArgument) {
+    std::strcpy(startup.StartupArgument, startup.ManufacturingFileName);
+  }
+  startup.StartupFilePending = true;
 }
 
 }  // namespace
@@ -104,39 +99,40 @@ const char* ArgumentText(const char* raw) {
   return p;
 }
 
-uint32_t ParseStartupArgument() {
-  const char* s = Startup.StartupArgument;
+bool ParseStartupArgument(StartupState& startup) {
+  const char* s = startup.StartupArgument;
   if (s[0] != '/') {
-    Startup.PlainArgument = 1;
-    Startup.ManufacturingMode = 0;
-    return 1;
+    startup.PlainArgument = true;
+    startup.ManufacturingMode = false;
+    return true;
   }
-  Startup.PlainArgument = 0;
+  startup.PlainArgument = false;
   if (s[1] != 'M' && s[1] != 'm') {
-    Startup.ManufacturingMode = 0;
-    return 0;
+    startup.ManufacturingMode = false;
+    return false;
   }
   const char* p = s + 2;
   while (*p == ' ') ++p;
   size_t n = 0;
-  while (p[n] != '\0' && p[n] != ' ' && n + 1 < sizeof(Startup.ManufacturingFileName)) ++n;
-  std::memcpy(Startup.ManufacturingFileName, p, n);
-  Startup.ManufacturingFileName[n] = '\0';
-  Startup.ManufacturingMode = 1;
-  return 1;
+  while (p[n] != '\0' && p[n] != ' ' && n + 1 < sizeof startup.ManufacturingFileName) ++n;
+  std::memcpy(startup.ManufacturingFileName, p, n);
+  startup.ManufacturingFileName[n] = '\0';
+  startup.ManufacturingMode = true;
+  return true;
 }
 
-void RunStartup(const StartupInputs& in) {
-  Startup.InstanceHandle = in.instance;
-  Startup.OsFamily = in.platformId == kPlatformWin9x ? kWin98 : kWin2000;
+Outcome RunStartup(Desktop& desktop, const StartupInputs& in, StartupState* startup) {
+  startup->InstanceHandle = in.instance;
+  startup->OsFamily = in.platformId == kPlatformWin9x ? kWin98 : kWin2000;
 
   if (in.currentDirectory == nullptr || std::strlen(in.currentDirectory) >= kCurrentDirectorySize) {
-    Fatal(kMsgDirectoryTooLong);
+    return Fatal(desktop, kMsgDirectoryTooLong);
   }
-  std::strcpy(Startup.CurrentDirectory, in.currentDirectory);
+  std::strcpy(startup->CurrentDirectory, in.currentDirectory);
 
-  SetProgramDirectory(in);
-  TakeArgument(ArgumentText(in.rawCommandLine));
+  if (SetProgramDirectory(desktop, in, *startup) == Outcome::kFatal) return Outcome::kFatal;
+  TakeArgument(desktop, ArgumentText(in.rawCommandLine), *startup);
+  return Outcome::kDone;
 }
 
 }  // namespace ql

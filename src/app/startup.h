@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/desktop.h"
+#include "platform/outcome.h"
+
 namespace ql {
 
 inline constexpr uint32_t kWin98 = 0x98;
@@ -17,7 +20,6 @@ inline constexpr size_t kProgramDirectorySize = 512;
 inline constexpr size_t kStartupArgumentSize = 512;
 inline constexpr size_t kMaxArgumentLength = 128;
 
-inline constexpr const char* kProgramName = "Quorrelite";
 inline constexpr const char* kMsgDirectoryTooLong = "The directory of Quorrelite is too long!!";
 inline constexpr const char* kMsgCommandLineTooLarge = "The length of command line was too large!!";
 
@@ -27,13 +29,11 @@ struct StartupState {
   char CurrentDirectory[kCurrentDirectorySize] = {};
   char ProgramDirectory[kProgramDirectorySize] = {};
   char StartupArgument[kStartupArgumentSize] = {};
-  uint32_t StartupFilePending = 0;
-  uint32_t ManufacturingMode = 0;
-  uint32_t PlainArgument = 0;
+  bool StartupFilePending = false;
+  bool ManufacturingMode = false;
+  bool PlainArgument = false;
   char ManufacturingFileName[kStartupArgumentSize] = {};
 };
-
-extern StartupState Startup;
 
 // What the entry point gathers from the platform before any window exists.
 struct StartupInputs {
@@ -46,16 +46,16 @@ struct StartupInputs {
 
 // Records the start-up state from the inputs, in the fixed order. A current directory that
 // cannot be had, or a program folder that does not fit, is fatal: the message is shown and the
-// process ends with exit status 1.
-void RunStartup(const StartupInputs& inputs);
+// answer is kFatal (the entry point ends the process with exit status 1).
+Outcome RunStartup(Desktop& desktop, const StartupInputs& inputs, StartupState* startup);
 
 // The argument text: what follows the program name on the raw command line, with the bytes up
 // to 0x20 after the name skipped. A quoted name ends at its closing quote, an unquoted one at the
 // first blank.
 const char* ArgumentText(const char* rawCommandLine);
 
-// Reads Startup.StartupArgument; 1 = a plain file name or the manufacturing switch, 0 = any
+// Reads StartupArgument; true for a plain file name or the manufacturing switch, false for any
 // other switch. Sets PlainArgument, ManufacturingMode and ManufacturingFileName.
-uint32_t ParseStartupArgument();
+bool ParseStartupArgument(StartupState& startup);
 
 }  // namespace ql

@@ -1,45 +1,60 @@
 #include "bios/bios_interface.h"
 
-#include "dmi/system_dmi.h"
-#include "driver/driver_requests.h"
+#include <cstring>
+
+#include "bios/bcp_layout.h"
 #include "platform/bytes.h"
-#include "rom/bcp_layout.h"
-#include "rom/bcp_sys.h"
 
 namespace ql {
 
-BiosInterfaceState BiosInterface;
+BiosInterface::BiosInterface(DriverLink& link, Allocator& allocator)
+    : link_(link), allocator_(allocator) {}
 
-int FindFlashInterfaceBlock(WindowHandle) {
-  uint32_t base = BiosInterface.BiosSegment;
-  uint32_t offset = SearchMemory(base, kBcpFexSignature, kSignatureLength, kSegmentSearchLength);
-  if (offset == kDriverNotFound) return -1;
-  // A block that would run past the end of the mapping is no block: reading it would make the
-  // driver touch memory outside the segment.
-  if (offset > kBiosSegmentLength - bcpfex::kSize) return -1;
-  const uint8_t* block = ReadMemory(base + offset, bcpfex::kSize);
-  BiosInterface.TriggerPort = GetLe32(block + bcpfex::kTriggerPort);
-  BiosInterface.TriggerValue = block[bcpfex::kTriggerValue];
-  return 0;
+BiosInterface::~BiosInterface() {
+  Release();
 }
 
-int DiscoverBiosInterface(WindowHandle owner) {
-  uint32_t linear = MapPhysicalMemory(kBiosSegmentPhysical, kBiosSegmentLength);
+Outcome BiosInterface::Discover(Desktop& desktop, WindowHandle owner, BiosCaller& caller) {
+  uint32_t linear = link_.MapPhysicalMemory(kBiosSegmentPhysical, kBiosSegmentLength);
   // Linear 0 is no usable mapping either, and 0 is what "not mapped" means to the release.
   if (linear == kDriverNotFound || linear == 0) {
-    BiosInterface.BiosSegment = 0;
-    return -1;
+    segment_ = 0;
+    return Outcome::kFailed;
   }
-  BiosInterface.BiosSegment = linear;
-  ReadBiosSegmentCopy(owner);
-  if (FindFlashInterfaceBlock(owner) != 0) {
-    UnmapPhysicalMemory(BiosInterface.BiosSegment, kBiosSegmentLength);
-    BiosInterface.BiosSegment = 0;
-    return -1;
+  segment_ = linear;
+
+  copy_ = HeapBuffer::Allocate(allocator_, kBiosSegmentLength);
+  if (copy_.empty()) {
+    ProgramMessage(desktop, owner, kMsgMemoryAllocateError, kMbIconHand);
+    return Outcome::kFatal;
   }
-  if (ReadSystemBcpSys() != 0) return -1;
-  ReadSystemDmi();
-  return 0;
+  for (uint32_t piece = 0; piece < kBiosSegmentLength / kTransferSize; ++piece) {
+    // The copy takes the bulk reply as it stands, as it always has; the strings read from it are
+    // checked against their own length bytes.
+    (void)link_.ReadMemoryBulk(segment_ + piece * kTransferSize);
+    std::memcpy(copy_.data() + piece * kTransferSize, link_.BulkData(), kTransferSize);
+  }
+
+  uint32_t offset =
+      link_.SearchMemory(segment_, kBcpFexSignature, kSignatureLength, kSegmentSearchLength);
+  // A block that would run past the end of the mapping is no block: reading it would make the
+  // driver touch memory outside the segment.
+  if (offset == kDriverNotFound || offset > kBiosSegmentLength - bcpfex::kSize) {
+    link_.UnmapPhysicalMemory(segment_, kBiosSegmentLength);
+    segment_ = 0;
+    return Outcome::kFailed;
+  }
+  const uint8_t* block = link_.ReadMemory(segment_ + offset, bcpfex::kSize);
+  caller.SetTrigger(GetLe32(block + bcpfex::kTriggerPort), block[bcpfex::kTriggerValue]);
+  return Outcome::kDone;
+}
+
+void BiosInterface::Release() {
+  if (segment_ != 0) {
+    link_.UnmapPhysicalMemory(segment_, kBiosSegmentLength);
+    segment_ = 0;
+  }
+  copy_.reset();
 }
 
 }  // namespace ql

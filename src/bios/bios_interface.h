@@ -1,29 +1,44 @@
-// The running BIOS's flash interface: its segment F000h mapped through the driver, and the
-// trigger (port and value) of its flash functions, taken from the BCPFEX block.
+// The running BIOS as the program reaches it: its segment F000h mapped through the driver, a copy
+// of that segment taken once at start-up, and the trigger (port and value) of its flash functions,
+// taken from the BCPFEX block.
 #pragma once
 
 #include <cstdint>
 
+#include "driver/bios_call.h"
+#include "driver/driver_link.h"
+#include "platform/allocator.h"
 #include "platform/desktop.h"
+#include "platform/outcome.h"
 
 namespace ql {
 
-struct BiosInterfaceState {
-  uint32_t BiosSegment = 0;  // linear address of the mapped segment; 0 when not mapped
-  uint32_t TriggerPort = 0;
-  uint8_t TriggerValue = 0;
+class BiosInterface {
+ public:
+  BiosInterface(DriverLink& link, Allocator& allocator);
+  ~BiosInterface();
+  BiosInterface(const BiosInterface&) = delete;
+  BiosInterface& operator=(const BiosInterface&) = delete;
+
+  // Maps the BIOS segment, copies it (16 bulk reads), finds the BCPFEX block and hands its trigger
+  // to `caller`. kDone when the flash functions can be reached; kFailed when they cannot (a mapping
+  // refused or at linear 0, no whole BCPFEX block: the segment is unmapped again); kFatal when
+  // there was no memory for the copy ("Memory allocate error" shown, owner `owner`).
+  Outcome Discover(Desktop& desktop, WindowHandle owner, BiosCaller& caller);
+
+  // Linear address of the mapped segment; 0 when not mapped.
+  uint32_t Segment() const { return segment_; }
+  // The 64 KiB copy of the segment; null before Discover took it.
+  const uint8_t* SegmentCopy() const { return copy_.empty() ? nullptr : copy_.data(); }
+
+  // Unmaps the segment and frees the copy; safe to call twice. The destructor releases too.
+  void Release();
+
+ private:
+  DriverLink& link_;
+  Allocator& allocator_;
+  uint32_t segment_ = 0;
+  HeapBuffer copy_;
 };
-
-extern BiosInterfaceState BiosInterface;
-
-// At start-up: maps the BIOS segment, takes its copy, finds the BCPFEX block and its trigger,
-// reads the running BCPSYS block, then the system DMI strings. 0 when the BIOS can be served;
-// -1 otherwise (a mapping refused or at linear 0, no BCPFEX block, no BCPSYS block). Without a
-// BCPFEX block the segment is unmapped again and BiosSegment cleared; without BCPSYS it stays
-// mapped for the release at the end.
-int DiscoverBiosInterface(WindowHandle owner);
-// 0 when the BCPFEX block was found and read; -1 when it is absent or would run past the end of
-// the segment.
-int FindFlashInterfaceBlock(WindowHandle owner);
 
 }  // namespace ql

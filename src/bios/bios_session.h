@@ -1,20 +1,16 @@
-// The session with the BIOS's flash services: the connect with its silent retries, the password
-// of a secured BIOS, the hand-over of the flash block table, and the disconnect.
+// The session with the BIOS's flash services: the connect with its silent retries, the password of
+// a secured BIOS, the hand-over of the flash part code and block table, and the disconnect.
 #pragma once
 
 #include <cstdint>
 
+#include "bios/flash_part.h"
+#include "driver/bios_call.h"
+#include "platform/allocator.h"
 #include "platform/desktop.h"
+#include "platform/outcome.h"
 
 namespace ql {
-
-struct BiosSessionState {
-  uint32_t Connected = 0;        // a session is open
-  uint32_t PasswordEntered = 0;  // the BIOS accepted a password this run; never cleared
-  uint32_t PasswordValue = 0;    // the number last typed in the password dialog
-};
-
-extern BiosSessionState BiosSession;
 
 // Silent Connect calls before the program looks at why the BIOS refused.
 inline constexpr int kSilentConnectTries = 3;
@@ -38,30 +34,56 @@ inline constexpr const char* kMsgPartNotSupported =
     "You are not allowed to flash BIOS!!\nBecause the flash part is not supported!! ";
 inline constexpr const char* kMsgUnknownConnectFail = "Unknow connect Fail!!";
 inline constexpr const char* kMsgEnterPassword = "You need to enter a password!!";
-
-// Opens a session unless one is open: the connect (with password when the BIOS asks), the flash
-// part code, and the block map. Every unrecoverable failure inside ends the program.
-void ConnectBios(WindowHandle owner);
-
-// Closes the session if one is open. A refusal that carries a BIOS text (-12) shows it and ends
-// the program; any other refusal leaves the session open.
-void DisconnectBios(WindowHandle owner);
-
-// The connect itself: up to three silent Connect calls, the password dialog on a secured BIOS,
-// then the hand-over of the block table. Used by ConnectBios.
-void ConnectWithPassword(WindowHandle owner);
+inline constexpr const char* kMsgFlashPartIdFail = "Flash Part ID Fail!!";
+inline constexpr const char* kMsgNoDataBack = "No data back to App 4k buffer ";
+inline constexpr const char* kMsgNoMemoryForBlockTable = "No enough memory for flash block table!!";
+inline constexpr const char* kMsgNoCorrectFlashBlock =
+    "You did not have Correct Flash Block in BIOS";
 
 // The text of the password edit as an unsigned decimal number. Leading and trailing blanks are
 // allowed; anything else that is not a digit, no digit at all, or a value above 32 bits gives 0.
 uint32_t PasswordNumber(const char* entry);
 
-// What OK in the password dialog does with the entry: an empty one shows "You need to enter a
-// password!!" (parent `dialog`) and answers 0, the dialog staying open; otherwise PasswordValue
-// becomes its number and the answer is 1.
-int AcceptPasswordEntry(WindowHandle dialog, const char* entry);
+class BiosSession {
+ public:
+  BiosSession(BiosCaller& caller, FlashPart& part, Desktop& desktop, Allocator& allocator);
 
-// Runs the password dialog until the user confirms a non-empty entry (answers 1, PasswordValue
-// set) or chooses EXIT (answers 0).
-int RunPasswordDialog();
+  // Opens a session unless one is open: the connect (with the password when the BIOS asks), the
+  // part code (GetFlashPartId), and the block table on the first connect of the run. kDone with a
+  // session open; kFatal after the message of a refusal the program cannot go on from (wrong
+  // passwords, an unsupported part, a connect refused with or without a text, no usable table, a
+  // refused part id, no memory for the table). An answer without data shows "No data back to App
+  // 4k buffer " and goes on.
+  Outcome Connect(WindowHandle owner);
+  bool Connected() const { return connected_; }
+
+  // Closes the session if one is open. A refusal that carries a BIOS text (Code -12) shows it and
+  // answers kFatal; any other refusal leaves the session open and answers kDone.
+  Outcome Disconnect(WindowHandle owner);
+
+  // What OK in the password dialog does with the entry: an empty one shows "You need to enter a
+  // password!!" (parent `dialog`) and answers false, the dialog staying open; otherwise the entry's
+  // number is kept for the next connect and the answer is true.
+  bool AcceptPasswordEntry(WindowHandle dialog, const char* entry);
+
+ private:
+  Outcome ConnectWithPassword(WindowHandle owner);
+  Outcome EnterPassword(WindowHandle owner);
+  bool RunPasswordDialog();
+  Outcome TakeBlockTable(WindowHandle owner);
+  Outcome IdentifyFlashPart(WindowHandle owner);
+  // Shows the message of a refusal the program cannot go on from and answers kFatal.
+  Outcome Fail(WindowHandle owner, const char* text, uint32_t style);
+  Outcome FailWithBiosText(WindowHandle owner);
+  BiosAnswer ConnectOnce(uint32_t password);
+
+  BiosCaller& caller_;
+  FlashPart& part_;
+  Desktop& desktop_;
+  Allocator& allocator_;
+  bool connected_ = false;
+  bool passwordEntered_ = false;  // the BIOS accepted a password this run; never cleared
+  uint32_t passwordValue_ = 0;    // the number last typed in the password dialog
+};
 
 }  // namespace ql

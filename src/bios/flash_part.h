@@ -3,14 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
-#include "platform/desktop.h"
-#include "rom/bcp_layout.h"
+#include "driver/wire.h"
+#include "platform/allocator.h"
 
 namespace ql {
 
 // The records that fit in one receive buffer, the terminator included (layout: blockrec in
-// rom/bcp_layout.h).
+// driver/wire.h).
 inline constexpr uint32_t kMaxBlockRecords = 256;
 
 // Attrib values as the flash passes and the block map read them.
@@ -26,43 +27,52 @@ struct FlashBlockRecord {
   uint32_t Attrib = 0;
 };
 
-struct FlashPartState {
-  uint8_t FlashPartCode = 0;
-  FlashBlockRecord* FlashBlockTable = nullptr;  // BlockCount records, heap
-  int32_t BlockCount = 0;
-  uint32_t BlockTableBuilt = 0;
+// The treatment a block's Attrib asks for, tested in this order: 0 erases and programs, exactly 4
+// goes to the BIOS whole (at once), bit 3 erases and bit 4 programs, anything else is left alone.
+struct BlockTreatment {
+  bool erase = false;
+  bool program = false;
+  bool atOnce = false;
+  // A flash touches the block at all.
+  bool Flashed() const { return erase || program || atOnce; }
+  // A flash rewrites the whole block (erase and program, or at once), so that every byte of it ends
+  // up as the source holds it.
+  bool Rewritten() const { return atOnce || (erase && program); }
 };
+BlockTreatment TreatmentOf(uint32_t attrib);
 
-extern FlashPartState FlashPart;
+// True when the block's bytes [FileOffset, FileOffset + BlockSize) lie inside a buffer of `size`
+// bytes.
+bool BlockInside(const FlashBlockRecord& block, uint32_t size);
 
-inline constexpr const char* kMsgFlashPartIdFail = "Flash Part ID Fail!!";
-inline constexpr const char* kMsgNoDataBack = "No data back to App 4k buffer ";
-inline constexpr const char* kMsgNoMemoryForBlockTable = "No enough memory for flash block table!!";
-inline constexpr const char* kMsgNoCorrectFlashBlock =
-    "You did not have Correct Flash Block in BIOS";
-
-// The number of records before the terminator in a Connect answer of TransferSize bytes, or -1
+// The number of records before the terminator in a Connect answer of kTransferSize bytes, or -1
 // when no terminator lies within those bytes.
 //
-// A table of 256 records with no terminator is refused, not taken as 256 blocks: the BIOS
-// always ends its table, and an answer without an end is one whose extent the program cannot
-// know (a receive buffer the BIOS never wrote still holds its 0xAA fill, which reads as 256
-// records). Flashing by such a table could erase the wrong parts of the chip.
+// A table of 256 records with no terminator is refused, not taken as 256 blocks: the BIOS always
+// ends its table, and an answer without an end is one whose extent the program cannot know (a
+// receive buffer the BIOS never wrote still holds its 0xAA fill, which reads as 256 records).
+// Flashing by such a table could erase the wrong parts of the chip.
 int32_t CountFlashBlocks(const uint8_t* answer);
 
-// 1 when a Connect answer holds a table the program can work with: terminated within its
-// bytes and not empty.
-int FlashBlockAnswerUsable(const uint8_t* answer);
+class FlashPart {
+ public:
+  uint8_t PartCode() const { return partCode_; }
+  void SetPartCode(uint8_t code) { partCode_ = code; }
 
-// Asks the BIOS for the part code (GetFlashPartId, sent with the parameters of the Connect before
-// it). A refusal shows "Flash Part ID Fail!!" and ends the program; an answer without data shows
-// "No data back to App 4k buffer " and leaves the code as it was.
-void IdentifyFlashPart(WindowHandle owner);
+  // Takes the block table out of a Connect answer on the first call of the run; later calls keep
+  // the first table. An answer without a terminator builds nothing. False only when there was no
+  // memory for the table.
+  [[nodiscard]] bool TakeBlockTable(const uint8_t* answer, Allocator& allocator);
+  bool TableBuilt() const { return built_; }
+  std::span<const FlashBlockRecord> Blocks() const { return {table_.data(), table_.size()}; }
 
-// Takes the block table out of the fetched Connect answer (DriverBlocks.BulkReply) on the first
-// call of the run; later calls do nothing. An answer without a terminator builds nothing (the
-// caller refuses it, see FlashBlockAnswerUsable). No memory for the table: "No enough memory for
-// flash block table!!" and the program ends.
-void BuildFlashBlockTable(WindowHandle owner);
+  // Forgets the table (its memory goes back); the part code stays.
+  void Release();
+
+ private:
+  uint8_t partCode_ = 0;
+  HeapArray<FlashBlockRecord> table_;
+  bool built_ = false;
+};
 
 }  // namespace ql

@@ -2,14 +2,9 @@
 
 #include <cstring>
 
-#include "app/program_message.h"
-#include "app/startup.h"
-#include "dmi/dmi_strings.h"
+#include "bios/bcp_layout.h"
 #include "dmi/image_dmi.h"
 #include "platform/bytes.h"
-#include "platform/platform.h"
-#include "rom/bcp_layout.h"
-#include "rom/rom_image.h"
 
 namespace ql {
 namespace {
@@ -29,38 +24,37 @@ constexpr CarriedString kCarriedStrings[] = {
     {bcpdmi::kVersionOffset, &SystemDmiRecord::Version, kMsgVersionLength},
 };
 
-// Length byte, characters, terminator and balance byte around L characters.
-constexpr uint32_t FieldBytes(uint32_t L) {
-  return dmifield::kLengthBefore + L + dmifield::kTrailer;
+// Length byte, characters, terminator and balance byte around `length` characters.
+constexpr uint32_t FieldBytes(uint32_t length) {
+  return dmifield::kLengthBefore + length + dmifield::kTrailer;
 }
 
-void CarryString(WindowHandle window, const uint8_t* header, const CarriedString& s) {
-  uint16_t offset = GetLe16(header + s.headerOffset);
-  const DmiStringCopy& copy = DmiStrings.SystemDmi.*s.copy;
-  uint32_t L = copy.Length();
+void CarryString(Desktop& desktop, WindowHandle owner, RomImage& image, const uint8_t* header,
+                 const SystemDmiRecord& system, const CarriedString& carried) {
+  uint16_t offset = GetLe16(header + carried.headerOffset);
+  const DmiStringCopy& copy = system.*carried.copy;
+  uint32_t length = copy.Length();
   // An offset of 0 names no string in the image (as the image and the DMI-only readers take
   // it). Taking the byte before the segment's start as its length would, when it happened to
   // match, overwrite the first bytes of the DMI segment with a string that has no place there.
   // A running BIOS string that has nowhere to go is told, as any string not carried.
   if (offset == 0) {
-    if (L != 0) ProgramMessage(window, s.lengthMessage, kMbOk);
+    if (length != 0) ProgramMessage(desktop, owner, carried.lengthMessage, kMbOk);
     return;
   }
-  int64_t lengthAt = ImageDmiRange(offset, dmifield::kLengthBefore, 1);
+  int64_t lengthAt = ImageDmiRange(image, offset, dmifield::kLengthBefore, 1);
   if (lengthAt < 0) return;
-  if (L != RomImage.Buffer[lengthAt]) {
-    ProgramMessage(window, s.lengthMessage, kMbOk);
+  if (length != image.Buffer()[lengthAt]) {
+    ProgramMessage(desktop, owner, carried.lengthMessage, kMbOk);
     return;
   }
   // Length byte, characters and terminator come from the copy; they must fit in it.
-  if (FieldBytes(L) - 1 > kDmiCopySize) return;
-  int64_t field = ImageDmiRange(offset, dmifield::kLengthBefore, FieldBytes(L));
+  if (FieldBytes(length) - 1 > kDmiCopySize) return;
+  int64_t field = ImageDmiRange(image, offset, dmifield::kLengthBefore, FieldBytes(length));
   if (field < 0) return;
-  uint8_t* rom = RomImage.Buffer;
-  uint32_t o = static_cast<uint32_t>(field) + dmifield::kLengthBefore;
-  uint8_t balance = BalanceByte(copy.Bytes + 1, o, L, rom);
-  std::memcpy(rom + field, copy.Bytes, FieldBytes(L) - 1);
-  rom[o + L + 1] = balance;
+  // The length byte is already the same: characters and terminator are written, then the balance.
+  uint8_t* characters = image.Buffer() + field + dmifield::kLengthBefore;
+  WriteBalancedField(characters, copy.Bytes + dmifield::kLengthBefore, length + 1);
 }
 
 }  // namespace
@@ -71,26 +65,40 @@ uint8_t ByteSum(const uint8_t* bytes, uint32_t count) {
   return static_cast<uint8_t>(sum);
 }
 
-uint8_t WriteBalancedUuid(uint8_t* field, const uint8_t* uuid) {
-  uint8_t before = ByteSum(field, bcpdmi::kUuidFieldLength);
-  uint8_t balance = static_cast<uint8_t>(before - ByteSum(uuid, bcpdmi::kUuidLength));
-  std::memcpy(field, uuid, bcpdmi::kUuidLength);
-  field[bcpdmi::kUuidLength] = balance;
+uint8_t WriteBalancedField(uint8_t* field, const uint8_t* bytes, uint32_t count) {
+  uint8_t before = ByteSum(field, count + 1);
+  uint8_t balance = static_cast<uint8_t>(before - ByteSum(bytes, count));
+  std::memmove(field, bytes, count);
+  field[count] = balance;
   return balance;
 }
 
-uint8_t BalanceByte(const uint8_t* newBytes, uint32_t o, uint32_t L, const uint8_t* rom) {
-  uint8_t a = ByteSum(newBytes, L + 1);
-  uint8_t b = ByteSum(rom + o, L + dmifield::kTrailer);
-  return static_cast<uint8_t>(b - a);
+void CarryDmiStringsIntoImage(Desktop& desktop, WindowHandle owner, RomImage& image,
+                              const SystemDmiRecord& system) {
+  int32_t at = FindImageBcpDmi(image);
+  if (at < 0) return;
+  const uint8_t* header = image.Buffer() + at;
+  for (const CarriedString& carried : kCarriedStrings) {
+    CarryString(desktop, owner, image, header, system, carried);
+  }
 }
 
-int CarryDmiStringsIntoImage(WindowHandle window) {
-  int32_t at = FindImageBcpDmi();
-  if (at < 0) return 1;
-  const uint8_t* header = RomImage.Buffer + at;
-  for (const CarriedString& s : kCarriedStrings) CarryString(window, header, s);
-  return 1;
+bool CarryUuidIntoImage(Desktop& desktop, WindowHandle owner, RomImage& image,
+                        SystemDmiRecord& system, ImageDmiRecord& imageRecord) {
+  if (FindImageBcpDmi(image) < 0) return false;
+  // A field the image does not wholly hold, or names with offset 0, is no field: nothing is
+  // written outside the image or over the start of its DMI segment.
+  int64_t field = FindImageUuid(image).offset;
+  imageRecord.ImageUuidSupported = field >= 0;
+  if (!system.SystemUuidPresent) return true;
+  if (field < 0) {
+    ProgramMessage(desktop, owner, kMsgImageHasNoUuid, kMbIconHand);
+    return false;
+  }
+  // The record keeps the balance byte it was written with.
+  system.Uuid[bcpdmi::kUuidLength] =
+      WriteBalancedField(image.Buffer() + field, system.Uuid, bcpdmi::kUuidLength);
+  return true;
 }
 
 }  // namespace ql

@@ -2,26 +2,14 @@
 
 #include <cstring>
 
-#include "app/program_message.h"
-#include "app/manufacturing_log.h"
-#include "app/startup.h"
-#include "bios/bios_session.h"
-#include "bios/flash_part.h"
+#include "bios/bcp_layout.h"
 #include "dmi/carry_over.h"
-#include "dmi/dmi_strings.h"
-#include "flash/block_passes.h"
-#include "flash/block_walk.h"
-#include "flash/progress.h"
+#include "platform/allocator.h"
 #include "platform/bytes.h"
-#include "platform/platform.h"
-#include "rom/bcp_layout.h"
+#include "platform/message_table.h"
 #include "rom/bcp_sys.h"
-#include "rom/rom_image.h"
 
 namespace ql {
-
-DmiFlashState DmiFlash;
-
 namespace {
 
 // The four typed strings, in the order they are written.
@@ -36,188 +24,188 @@ constexpr TypedString kTypedStrings[] = {
     {bcpdmi::kSystemSerialOffset, &EnteredDmiRecord::SystemSerial},
 };
 
-// The read-back copy of the installed BIOS and where its DMI segment starts in it.
-struct Copy {
-  uint8_t* bytes;
-  uint32_t size;
-  int64_t segmentBase;  // without the 32-bit wrap, so a base before the copy stays outside it
+// The read-back copy of the installed BIOS, where its DMI segment starts in it, and the blocks
+// the flash will rewrite.
+struct InstalledCopy {
+  uint8_t* bytes = nullptr;
+  uint32_t size = 0;
+  int64_t segmentBase = 0;
+  std::span<const FlashBlockRecord> blocks;
+  BlockSelection* selection = nullptr;
+
+  // The offset in the copy of `count` bytes from `before` bytes ahead of segment offset
+  // `segmentOffset`, or -1 when any of them lies outside the copy.
+  int64_t Range(uint16_t segmentOffset, uint32_t before, uint32_t count) const {
+    return DmiFieldRange(segmentBase, size, segmentOffset, before, count);
+  }
 };
 
-// The offset in the copy of `count` bytes from `before` bytes ahead of segment offset
-// `segmentOffset`, or -1 when any of them lies outside the copy.
-int64_t CopyRange(const Copy& copy, uint16_t segmentOffset, uint32_t before, uint32_t count) {
-  int64_t first = copy.segmentBase + segmentOffset - before;
-  if (first < 0 || first + count > static_cast<int64_t>(copy.size)) return -1;
-  return first;
+bool Refuse(Desktop& desktop, WindowHandle owner, const char* text) {
+  ProgramMessage(desktop, owner, text, kMbIconHand);
+  return false;
 }
 
-int Refuse(WindowHandle window, const char* text) {
-  ProgramMessage(window, text, kMbIconHand);
-  return 0;
+// Reads every block the flash touches, and every left-out one, into `buffer` at its FileOffset,
+// within a session of its own. *whole is false when a piece stayed unread or a block does not fit
+// the buffer (nothing is read past it, nor after it). kFatal when the session could not be opened
+// or closed.
+Outcome ReadInstalledRom(FlashServices& flash, WindowHandle owner, uint32_t mapRomSize,
+                         uint8_t* buffer, uint32_t size, bool* whole) {
+  if (Outcome opened = OpenFlashSession(flash, owner, mapRomSize); opened != Outcome::kDone) {
+    return opened;
+  }
+  uint32_t done = 0;
+  *whole = true;
+  for (const FlashBlockRecord& block : flash.part.Blocks()) {
+    if (!*whole) break;
+    flash.progress.SetPhase(ProgressPhase::kBackup);
+    flash.progress.SetPercent(done, size);
+    if (!TreatmentOf(block.Attrib).Flashed() && (block.Attrib & kAttribLeftOutBit) == 0) continue;
+    if (!BlockInside(block, size) || ReadFlashBlock(flash.caller, block, buffer) != 0) {
+      *whole = false;
+    }
+    done += block.BlockSize;
+  }
+  if (flash.session.Disconnect(owner) == Outcome::kFatal) return Outcome::kFatal;
+  flash.progress.Rest();
+  return Outcome::kDone;
 }
 
-// The offset of a whole block of `length` bytes at the last signature in the copy, or -1.
-int32_t FindCopyBlock(const Copy& copy, const uint8_t* signature, uint32_t length) {
-  int32_t at = FindSignature(copy.bytes, signature, kSignatureLength, copy.size);
-  if (at < 0 || length > copy.size - static_cast<uint32_t>(at)) return -1;
-  return at;
-}
-
-// 1 when the string was written into the copy (or the block names none); 0 to refuse.
-int WriteTypedString(const Copy& copy, const uint8_t* header, const TypedString& s) {
-  uint16_t offset = GetLe16(header + s.headerOffset);
-  if (offset == 0) return 1;
-  int64_t lengthAt = CopyRange(copy, offset, dmifield::kLengthBefore, 1);
-  if (lengthAt < 0) return 0;
-  uint32_t L = copy.bytes[lengthAt];
+// True when the string was written into the copy (or the block names none); false to refuse.
+bool WriteTypedString(const InstalledCopy& copy, const uint8_t* header, const TypedString& typed,
+                      EnteredDmiRecord& entered) {
+  uint16_t offset = GetLe16(header + typed.headerOffset);
+  if (offset == 0) return true;
+  int64_t lengthAt = copy.Range(offset, dmifield::kLengthBefore, 1);
+  if (lengthAt < 0) return false;
+  uint32_t length = copy.bytes[lengthAt];
   // The typed text and its terminator must fit in the entry buffer to be padded in place.
-  if (L + 1 > kDmiCopySize) return 0;
-  uint32_t fieldBytes = dmifield::kLengthBefore + L + dmifield::kTrailer;
-  int64_t field = CopyRange(copy, offset, dmifield::kLengthBefore, fieldBytes);
-  if (field < 0) return 0;
-  char* text = DmiStrings.EnteredDmi.*s.text;
-  PadWithBlanks(text, L);
-  uint32_t o = static_cast<uint32_t>(field) + dmifield::kLengthBefore;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text);
-  uint8_t balance = BalanceByte(bytes, o, L, copy.bytes);
-  std::memcpy(copy.bytes + o, bytes, L + 1);
-  copy.bytes[o + L + 1] = balance;
-  return SelectChangedBlocks(static_cast<uint32_t>(field), fieldBytes);
+  if (length + 1 > kDmiCopySize) return false;
+  uint32_t fieldBytes = dmifield::kLengthBefore + length + dmifield::kTrailer;
+  int64_t field = copy.Range(offset, dmifield::kLengthBefore, fieldBytes);
+  if (field < 0) return false;
+  char* text = entered.*typed.text;
+  PadWithBlanks(text, length);
+  WriteBalancedField(copy.bytes + field + dmifield::kLengthBefore,
+                     reinterpret_cast<const uint8_t*>(text), length + 1);
+  return SelectChangedBlocks(copy.blocks, static_cast<uint32_t>(field), fieldBytes, copy.selection);
 }
 
-// 1 when the UUID was written into the copy, or there is no field for it; 0 to refuse.
-int WriteTypedUuid(WindowHandle window, const Copy& copy, const uint8_t* header) {
-  char* typed = DmiStrings.EnteredDmi.Uuid;
+// True when the UUID was written into the copy, or there is no field for it; false to refuse.
+bool WriteTypedUuid(Desktop& desktop, WindowHandle owner, const InstalledCopy& copy,
+                    const uint8_t* header, EnteredDmiRecord& entered) {
+  char* typed = entered.Uuid;
   uint16_t offset = GetLe16(header + bcpdmi::kUuidOffset);
   bool hasField = header[bcpdmi::kMajorVersion] >= bcpdmi::kUuidMinMajor &&
                   header[bcpdmi::kMinorVersion] >= bcpdmi::kUuidMinMinor && offset != 0;
-  int64_t u = hasField ? CopyRange(copy, offset, 0, bcpdmi::kUuidFieldLength) : -1;
-  if (u < 0) {
+  int64_t field = hasField ? copy.Range(offset, 0, bcpdmi::kUuidFieldLength) : -1;
+  if (field < 0) {
     // Nothing typed means nothing stored; only a UUID that will be lost is worth a word.
     if (typed[0] != '\0') {
-      ProgramMessage(window, kMsgDmiOnlyNoUuidField, kMbIconExclamation);
+      ProgramMessage(desktop, owner, kMsgDmiOnlyNoUuidField, kMbIconExclamation);
     }
-    return 1;
+    return true;
   }
   size_t length = strnlen(typed, bcpdmi::kUuidLength);
   std::memset(typed + length, 0, kEnteredUuidSize - length);
-  WriteBalancedUuid(copy.bytes + u, reinterpret_cast<const uint8_t*>(typed));
-  return SelectChangedBlocks(static_cast<uint32_t>(u), bcpdmi::kUuidFieldLength);
+  WriteBalancedField(copy.bytes + field, reinterpret_cast<const uint8_t*>(typed),
+                     bcpdmi::kUuidLength);
+  return SelectChangedBlocks(copy.blocks, static_cast<uint32_t>(field), bcpdmi::kUuidFieldLength,
+                             copy.selection);
 }
 
-// Everything between the read-back and the flash; 1 when the copy is ready to be flashed.
-int PrepareCopy(WindowHandle window, const Copy& copy) {
-  int32_t sys = FindCopyBlock(copy, kBcpSysSignature, bcpsys::kSize);
+// Everything between the read-back and the flash; true when the copy is ready to be flashed.
+bool PrepareCopy(Desktop& desktop, WindowHandle owner, InstalledCopy& copy, uint32_t romSize,
+                 EnteredDmiRecord& entered) {
+  int32_t sys = FindWholeBlock(copy.bytes, copy.size, kBcpSysSignature, bcpsys::kSize);
   if (sys < 0) {
-    ShowMessageById(MSG_NO_BCPSYS_IN_COPY, window);
-    return 0;
+    ShowMessageById(desktop, MSG_NO_BCPSYS_IN_COPY, owner);
+    return false;
   }
   BcpSysBlock block = ParseBcpSys(copy.bytes + sys);
-  ClearBlockSelection();
-  int32_t dmi = FindCopyBlock(copy, kBcpDmiSignature, bcpdmi::kHeaderSize);
-  if (dmi < 0) return Refuse(window, kMsgDmiOnlyNoBcpDmi);
-  Copy located = copy;
-  located.segmentBase = static_cast<int64_t>(SystemBcpSys.Block.RomSizeKb) * 1024 +
-                        static_cast<int64_t>(block.DmiSegment) * 16 - 0x100000;
+  int32_t dmi = FindWholeBlock(copy.bytes, copy.size, kBcpDmiSignature, bcpdmi::kHeaderSize);
+  if (dmi < 0) return Refuse(desktop, owner, kMsgDmiOnlyNoBcpDmi);
+  // The running BIOS's size places the segment: the copy is that BIOS.
+  copy.segmentBase = DmiSegmentBase(static_cast<uint16_t>(romSize / 1024), block.DmiSegment);
+  // The header is kept apart: a typed string may be written over the block itself.
   uint8_t header[bcpdmi::kHeaderSize];
   std::memcpy(header, copy.bytes + dmi, sizeof header);
-  for (const TypedString& s : kTypedStrings) {
-    if (WriteTypedString(located, header, s) == 0) return Refuse(window, kMsgDmiOnlyFieldOutside);
+  for (const TypedString& typed : kTypedStrings) {
+    if (!WriteTypedString(copy, header, typed, entered)) {
+      return Refuse(desktop, owner, kMsgDmiOnlyFieldOutside);
+    }
   }
-  if (WriteTypedUuid(window, located, header) == 0) {
-    return Refuse(window, kMsgDmiOnlyFieldOutside);
+  if (!WriteTypedUuid(desktop, owner, copy, header, entered)) {
+    return Refuse(desktop, owner, kMsgDmiOnlyFieldOutside);
   }
-  return 1;
+  return true;
 }
 
 }  // namespace
 
-int ReadInstalledRom(WindowHandle window, uint8_t* buffer, uint32_t size) {
-  if (RomImage.ImageLoaded == 0) RomImage.RomSize = SystemBcpSys.Block.RomSizeKb * 1024u;
-  ConnectBios(window);
-  uint32_t done = 0;
-  int whole = 1;
-  for (int32_t i = 0; i < FlashPart.BlockCount && whole == 1; ++i) {
-    const FlashBlockRecord& block = FlashPart.FlashBlockTable[i];
-    SetProgressPhase(window, kPhaseBackup);
-    SetProgressPercent(window, done, size);
-    if (BlockIsFlashed(block.Attrib) == 0 && (block.Attrib & kAttribLeftOutBit) == 0) continue;
-    if (BlockInside(block, size) == 0 || ReadFlashBlock(block, buffer) != 0) whole = 0;
-    done += block.BlockSize;
-  }
-  DisconnectBios(window);
-  RestProgress(window);
-  return whole;
+void PadWithBlanks(char* text, uint32_t length) {
+  size_t kept = strnlen(text, length);
+  std::memset(text + kept, ' ', length - kept);
+  text[length] = '\0';
 }
 
-void ClearBlockSelection() {
-  std::memset(BlockPasses.BlockSelection, 0, sizeof BlockPasses.BlockSelection);
-}
-
-void PadWithBlanks(char* text, uint32_t L) {
-  size_t length = strnlen(text, L);
-  std::memset(text + length, ' ', L - length);
-  text[L] = '\0';
-}
-
-int SelectChangedBlocks(uint32_t offset, uint32_t count) {
+bool SelectChangedBlocks(std::span<const FlashBlockRecord> blocks, uint32_t offset, uint32_t count,
+                         BlockSelection* selection) {
   const uint64_t end = static_cast<uint64_t>(offset) + count;
-  int rewritten = 1;
-  for (int32_t i = 0; i < FlashPart.BlockCount; ++i) {
-    const FlashBlockRecord& block = FlashPart.FlashBlockTable[i];
+  bool rewritten = true;
+  for (uint32_t i = 0; i < blocks.size() && i < selection->size(); ++i) {
+    const FlashBlockRecord& block = blocks[i];
     uint64_t blockEnd = static_cast<uint64_t>(block.FileOffset) + block.BlockSize;
     if (block.FileOffset >= end || blockEnd <= offset) continue;
-    BlockPasses.BlockSelection[i] = 1;
+    (*selection)[i] = true;
     // A block that would be erased and not programmed again, or programmed over old bytes,
     // loses the bytes around the field.
-    if (BlockIsFlashed(block.Attrib) == 1 && BlockIsRewritten(block.Attrib) == 0) rewritten = 0;
+    BlockTreatment treatment = TreatmentOf(block.Attrib);
+    if (treatment.Flashed() && !treatment.Rewritten()) rewritten = false;
   }
   // Every byte of the range must lie in a block that is rewritten whole.
   uint64_t at = offset;
-  while (rewritten == 1 && at < end) {
+  while (rewritten && at < end) {
     uint64_t next = at;
-    for (int32_t i = 0; i < FlashPart.BlockCount; ++i) {
-      const FlashBlockRecord& block = FlashPart.FlashBlockTable[i];
+    for (const FlashBlockRecord& block : blocks) {
       uint64_t blockEnd = static_cast<uint64_t>(block.FileOffset) + block.BlockSize;
-      if (BlockIsRewritten(block.Attrib) == 1 && block.FileOffset <= at && at < blockEnd) {
+      if (TreatmentOf(block.Attrib).Rewritten() && block.FileOffset <= at && at < blockEnd) {
         next = blockEnd;
         break;
       }
     }
-    if (next == at) rewritten = 0;
+    if (next == at) rewritten = false;
     at = next;
   }
   return rewritten;
 }
 
-int FlashSelectedBlocks(WindowHandle window, const uint8_t* buffer, uint32_t size) {
-  BlockPasses.SelectedBlocksOnly = 1;
-  int result = FlashBlocks(window, buffer, size);
-  BlockPasses.SelectedBlocksOnly = 0;
-  return result;
-}
-
-int FlashNewDmiOnly(WindowHandle window) {
-  uint32_t size = SystemBcpSys.Block.RomSizeKb * 1024u;
-  auto* buffer = size == 0 ? nullptr : static_cast<uint8_t*>(HeapAllocZeroed(size));
-  if (buffer == nullptr) {
-    ShowMessageById(MSG_DMI_ONLY_NO_MEMORY, window);
-    return 0;
+Outcome FlashNewDmiOnly(FlashServices& flash, WindowHandle owner, EnteredDmiRecord& entered,
+                        uint32_t romSize, const PassOptions& options, uint32_t mapRomSize) {
+  if (mapRomSize == 0) mapRomSize = romSize;
+  HeapBuffer buffer;
+  if (romSize != 0) buffer = HeapBuffer::Allocate(flash.allocator, romSize);
+  if (buffer.empty()) {
+    ShowMessageById(flash.desktop, MSG_DMI_ONLY_NO_MEMORY, owner);
+    return Outcome::kFailed;
   }
-  DmiFlash.DmiOnlyBuffer = buffer;
-  DmiFlash.DmiOnlyBufferSize = size;
-  int result = 0;
-  if (ReadInstalledRom(window, buffer, size) == 0) {
+  bool whole = false;
+  Outcome read = ReadInstalledRom(flash, owner, mapRomSize, buffer.data(), romSize, &whole);
+  if (read != Outcome::kDone) return read;
+  if (!whole) {
     // Flashing a copy with holes would write the holes into the installed BIOS.
-    Refuse(window, kMsgDmiOnlyReadFailed);
-  } else if (PrepareCopy(window, Copy{buffer, size, 0}) == 1) {
-    result = FlashSelectedBlocks(window, buffer, size);
+    Refuse(flash.desktop, owner, kMsgDmiOnlyReadFailed);
+    return Outcome::kFailed;
   }
-  ClearBlockSelection();
-  HeapFreeIfSet(buffer);
-  DmiFlash.DmiOnlyBuffer = nullptr;
-  DmiFlash.DmiOnlyBufferSize = 0;
-  return result;
+  BlockSelection selection{};
+  InstalledCopy copy;
+  copy.bytes = buffer.data();
+  copy.size = romSize;
+  copy.blocks = flash.part.Blocks();
+  copy.selection = &selection;
+  if (!PrepareCopy(flash.desktop, owner, copy, romSize, entered)) return Outcome::kFailed;
+  return FlashBlocks(flash, owner, FlashSource{buffer.data(), romSize, mapRomSize, &selection},
+                     options);
 }
 
 }  // namespace ql

@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
-#include "platform/desktop.h"
+#include "dmi/dmi_strings.h"
+#include "flash/block_passes.h"
+#include "flash/block_walk.h"
+#include "flash/flash_services.h"
 
 namespace ql {
 
@@ -20,32 +24,25 @@ inline constexpr const char* kMsgDmiOnlyFieldOutside =
 inline constexpr const char* kMsgDmiOnlyNoUuidField =
     "The installed BIOS has no UUID field!!\nThe UUID you entered will not be flashed!!";
 
-struct DmiFlashState {
-  uint8_t* DmiOnlyBuffer = nullptr;  // the installed BIOS read back; only during one flash
-  uint32_t DmiOnlyBufferSize = 0;
-};
+// Writes the typed strings and UUID of `entered` into the installed BIOS, a ROM of `romSize`
+// bytes (the running BIOS's size). kDone when they were flashed; kFailed after a failure or
+// refusal, its message shown; kFatal when the session could not be opened or closed. Nothing is
+// erased unless the whole installed BIOS could be read and every field to be written lies in
+// blocks the flash rewrites whole. The typed strings are padded with blanks to the installed
+// lengths, in `entered` as well. The sessions it opens lay the block map for `mapRomSize` bytes
+// (the ROM size the program works with: a loaded image's), 0 standing for `romSize`.
+Outcome FlashNewDmiOnly(FlashServices& flash, WindowHandle owner, EnteredDmiRecord& entered,
+                        uint32_t romSize, const PassOptions& options, uint32_t mapRomSize = 0);
 
-extern DmiFlashState DmiFlash;
+// Makes `text` exactly `length` characters: blanks appended to a shorter text, a longer one cut,
+// and the terminator at `length`. `text` holds at least `length` + 1 bytes.
+void PadWithBlanks(char* text, uint32_t length);
 
-// 1 when the typed strings and UUID were flashed; 0 after a failure or refusal (its message
-// shown). Nothing is erased unless the whole installed BIOS could be read and every field to be
-// written lies in blocks the flash rewrites whole.
-int FlashNewDmiOnly(WindowHandle window);
-
-// Reads the installed BIOS into `buffer` (`size` bytes) at each block's FileOffset. 1 when every
-// block that is read was read whole; 0 when a piece stayed unread or a block does not fit the
-// buffer (nothing is read past it).
-int ReadInstalledRom(WindowHandle window, uint8_t* buffer, uint32_t size);
-void ClearBlockSelection();
-// Makes `text` exactly L characters: blanks appended to a shorter text, a longer one cut, and the
-// terminator at L. `text` holds at least L + 1 bytes.
-void PadWithBlanks(char* text, uint32_t L);
-// Selects every block of the table that holds a byte of [offset, offset + count). 1 when every
-// byte of the range lies in a selected block that the flash rewrites whole; 0 when some byte
-// would not be written (no block holds it, or its block is left out, erased only or programmed
-// only).
-int SelectChangedBlocks(uint32_t offset, uint32_t count);
-// FlashBlocks over the selected blocks only.
-int FlashSelectedBlocks(WindowHandle window, const uint8_t* buffer, uint32_t size);
+// Adds to `selection` every block of the table that holds a byte of [offset, offset + count). True
+// when every byte of the range lies in a selected block that the flash rewrites whole; false when
+// some byte would not be written (no block holds it, or its block is left out, erased only or
+// programmed only).
+bool SelectChangedBlocks(std::span<const FlashBlockRecord> blocks, uint32_t offset, uint32_t count,
+                         BlockSelection* selection);
 
 }  // namespace ql

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/platform.h"
-#include "rom/rom_image.h"
-
 namespace ql {
 namespace {
 
@@ -38,13 +35,18 @@ void ShowUuid(DmiFieldTexts* shown, bool present, const uint8_t* bytes) {
 
 // The text of a string the record keeps from its length byte on.
 template <size_t N>
-void ShowString(char (&to)[N], const DmiStringCopy& s) {
-  CopyText(to, s.Text(), std::min<uint32_t>(N, kDmiCopySize - 1));
+void ShowString(char (&to)[N], const DmiStringCopy& copy) {
+  CopyText(to, copy.Text(), std::min<uint32_t>(N, kDmiCopySize - 1));
 }
 
 // A limit the record can keep: the typed text and its terminator fit an EnteredDmi field.
 uint32_t LimitOf(uint8_t length) {
   return std::min<uint32_t>(length, kDmiCopySize - 1);
+}
+
+void SetButtons(RomImage& image, bool enabled) {
+  image.buttons.flash = enabled;
+  image.buttons.backup = enabled;
 }
 
 }  // namespace
@@ -102,15 +104,15 @@ bool DmiEntryFieldsEnabled(DmiModeValue mode) {
   return mode == DmiModeValue::NewStrings;
 }
 
-void ShowDmiForMode(DmiModeValue mode, DmiFieldTexts* shown) {
+void ShowDmiForMode(DmiStrings& dmi, RomImage& image, DmiModeValue mode, DmiFieldTexts* shown) {
   *shown = DmiFieldTexts{};
-  DmiStrings.DmiMode = mode;
-  const SystemDmiRecord& system = DmiStrings.SystemDmi;
-  const ImageDmiRecord& image = DmiStrings.ImageDmi;
+  dmi.DmiMode = mode;
+  const SystemDmiRecord& system = dmi.SystemDmi;
+  const ImageDmiRecord& fromImage = dmi.ImageDmi;
   switch (mode) {
     case DmiModeValue::KeepCurrent:
-      RomImage.FlashEnabled = RomImage.BackupEnabled = RomImage.ImageLoaded != 0 ? 1 : 0;
-      if (system.SystemDmiPresent == 0) {
+      SetButtons(image, image.Loaded());
+      if (!system.SystemDmiPresent) {
         ShowAll(shown, kDmiTextNoSystemStrings);
       } else {
         ShowString(shown->Manufacturer, system.Manufacturer);
@@ -118,29 +120,29 @@ void ShowDmiForMode(DmiModeValue mode, DmiFieldTexts* shown) {
         ShowString(shown->Version, system.Version);
         ShowString(shown->SystemSerial, system.SystemSerial);
       }
-      ShowUuid(shown, system.SystemUuidPresent != 0, system.Uuid);
+      ShowUuid(shown, system.SystemUuidPresent, system.Uuid);
       return;
     case DmiModeValue::DontKeep:
-      if (RomImage.ImageLoaded == 0) {
-        RomImage.FlashEnabled = RomImage.BackupEnabled = 0;
+      if (!image.Loaded()) {
+        SetButtons(image, false);
         ShowAll(shown, kDmiTextFileNotRead);
         return;
       }
-      RomImage.FlashEnabled = RomImage.BackupEnabled = 1;
-      if (RomImage.ImageDmiPresent == 0) {
+      SetButtons(image, true);
+      if (!image.ImageDmiPresent()) {
         ShowAll(shown, kDmiTextNoFileStrings);
         return;
       }
-      ShowString(shown->Manufacturer, image.Manufacturer);
-      ShowString(shown->Product, image.Product);
-      ShowString(shown->Version, image.Version);
-      ShowString(shown->SystemSerial, image.SystemSerial);
-      ShowUuid(shown, image.ImageUuidSupported != 0, image.Uuid);
+      ShowString(shown->Manufacturer, fromImage.Manufacturer);
+      ShowString(shown->Product, fromImage.Product);
+      ShowString(shown->Version, fromImage.Version);
+      ShowString(shown->SystemSerial, fromImage.SystemSerial);
+      ShowUuid(shown, fromImage.ImageUuidSupported, fromImage.Uuid);
       return;
     case DmiModeValue::NewStrings: {
       // A flash of new strings rewrites the installed BIOS's own copy: no image is needed.
-      RomImage.FlashEnabled = RomImage.BackupEnabled = 1;
-      const EnteredDmiRecord& entered = DmiStrings.EnteredDmi;
+      SetButtons(image, true);
+      const EnteredDmiRecord& entered = dmi.EnteredDmi;
       CopyText(shown->Manufacturer, entered.Manufacturer);
       CopyText(shown->Product, entered.Product);
       CopyText(shown->Version, entered.Version);
@@ -151,8 +153,7 @@ void ShowDmiForMode(DmiModeValue mode, DmiFieldTexts* shown) {
   }
 }
 
-void DmiEntryFieldLimits(uint32_t (&limits)[kDmiEntryFieldCount]) {
-  const SystemDmiRecord& system = DmiStrings.SystemDmi;
+void DmiEntryFieldLimits(const SystemDmiRecord& system, uint32_t (&limits)[kDmiEntryFieldCount]) {
   limits[0] = LimitOf(system.Manufacturer.Length());
   limits[1] = LimitOf(system.Product.Length());
   limits[2] = LimitOf(system.Version.Length());
@@ -160,20 +161,20 @@ void DmiEntryFieldLimits(uint32_t (&limits)[kDmiEntryFieldCount]) {
   limits[4] = kEnteredUuidLength;
 }
 
-int ConfirmDmiSettings(const DmiFieldTexts& typed) {
-  if (DmiStrings.DmiMode == DmiModeValue::NewStrings) {
+void ConfirmDmiSettings(DmiStrings& dmi, const ButtonFlags& buttons, Desktop& desktop,
+                        const DmiFieldTexts& typed) {
+  if (dmi.DmiMode == DmiModeValue::NewStrings) {
     uint32_t limits[kDmiEntryFieldCount];
-    DmiEntryFieldLimits(limits);
-    EnteredDmiRecord& entered = DmiStrings.EnteredDmi;
+    DmiEntryFieldLimits(dmi.SystemDmi, limits);
+    EnteredDmiRecord& entered = dmi.EnteredDmi;
     CopyText(entered.Manufacturer, typed.Manufacturer, limits[0] + 1);
     CopyText(entered.Product, typed.Product, limits[1] + 1);
     CopyText(entered.Version, typed.Version, limits[2] + 1);
     CopyText(entered.SystemSerial, typed.SystemSerial, limits[3] + 1);
     CopyText(entered.Uuid, typed.Uuid, limits[4] + 1);
   }
-  TheDesktop().EnableControl(Control::kFlash, RomImage.FlashEnabled != 0);
-  TheDesktop().EnableControl(Control::kBackup, RomImage.BackupEnabled != 0);
-  return 1;
+  desktop.EnableControl(Control::kFlash, buttons.flash);
+  desktop.EnableControl(Control::kBackup, buttons.backup);
 }
 
 }  // namespace ql

@@ -8,6 +8,8 @@
 
 #include "dmi/dmi_strings.h"
 #include "dmi/uuid.h"
+#include "platform/desktop.h"
+#include "rom/rom_image.h"
 
 namespace ql {
 
@@ -61,17 +63,18 @@ const char* DmiModeCaption(DmiModeValue mode);
 // Only typed strings are typed: the fields are read-only views in the two keeping modes.
 bool DmiEntryFieldsEnabled(DmiModeValue mode);
 
-// Selects `mode` at once: sets DmiMode and the Flash and Backup flags of the ROM image and
-// answers in `shown` what the fields show for it.
-void ShowDmiForMode(DmiModeValue mode, DmiFieldTexts* shown);
+// Selects `mode` at once: sets DmiMode and the image's Flash and Backup flags and answers in
+// `shown` what the fields show for it.
+void ShowDmiForMode(DmiStrings& dmi, RomImage& image, DmiModeValue mode, DmiFieldTexts* shown);
 
 // The characters each entry field takes: the running BIOS's own string lengths (a longer string
 // would not fit where the flash writes it) and 16 for the UUID. 0 leaves a field without a limit
 // of its own; no limit is larger than the record can keep.
-void DmiEntryFieldLimits(uint32_t (&limits)[kDmiEntryFieldCount]);
+void DmiEntryFieldLimits(const SystemDmiRecord& system, uint32_t (&limits)[kDmiEntryFieldCount]);
 
-// OK: in NewStrings mode the typed texts become EnteredDmi, each cut to its field's limit;
-// then the main window's Flash and Backup buttons follow the flags. Answers the dialog's result.
-int ConfirmDmiSettings(const DmiFieldTexts& typed);
+// OK: in NewStrings mode the typed texts become EnteredDmi, each cut to its field's limit; then the
+// main window's Flash and Backup buttons follow the image's flags.
+void ConfirmDmiSettings(DmiStrings& dmi, const ButtonFlags& buttons, Desktop& desktop,
+                        const DmiFieldTexts& typed);
 
 }  // namespace ql

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "rom/bcp_layout.h"
+#include "bios/bcp_layout.h"
 
 namespace ql {
 
@@ -20,15 +20,15 @@ struct DmiStringCopy {
 };
 
 struct SystemDmiRecord {
-  uint32_t SystemDmiPresent = 0;
+  bool SystemDmiPresent = false;
   DmiStringCopy Serial, Manufacturer, Product, Version, SystemSerial, ChassisSerial;
-  uint32_t SystemUuidPresent = 0;
+  bool SystemUuidPresent = false;
   uint8_t Uuid[bcpdmi::kUuidFieldLength] = {};  // 16 UUID bytes and the balance byte
 };
 
 struct ImageDmiRecord {
   DmiStringCopy Manufacturer, Product, Version, SystemSerial;
-  uint32_t ImageUuidSupported = 0;
+  bool ImageUuidSupported = false;
   uint8_t Uuid[bcpdmi::kUuidLength + 1] = {};  // 16 UUID bytes and a 0 byte
 };
 
@@ -42,14 +42,12 @@ struct EnteredDmiRecord {
 
 enum class DmiModeValue : uint32_t { KeepCurrent, DontKeep, NewStrings };
 
-struct DmiStringsState {
+// The whole record: which strings a flash writes is DmiMode's choice.
+struct DmiStrings {
   SystemDmiRecord SystemDmi;
   ImageDmiRecord ImageDmi;
   EnteredDmiRecord EnteredDmi;
   DmiModeValue DmiMode = DmiModeValue::KeepCurrent;
-  uint8_t* BiosSegmentCopy = nullptr;  // 65536 bytes of the running BIOS's segment, heap
 };
-
-extern DmiStringsState DmiStrings;
 
 }  // namespace ql

@@ -2,12 +2,8 @@
 
 #include <cstring>
 
-#include "app/program_message.h"
-#include "app/startup.h"
-#include "dmi/dmi_strings.h"
+#include "bios/bcp_layout.h"
 #include "platform/bytes.h"
-#include "platform/platform.h"
-#include "rom/rom_image.h"
 
 namespace ql {
 namespace {
@@ -27,58 +23,69 @@ constexpr ImageStringField kImageStringFields[] = {
 // Length byte, characters and terminator: what an image string copy holds.
 constexpr uint32_t kImageCopyExtra = dmifield::kLengthBefore + 1;
 
-// 1 when the field was copied, 0 when it lies outside the image. An offset of 0 names no string
-// and leaves the copy empty without counting as damage.
-int ReadImageString(uint16_t segmentOffset, DmiStringCopy& copy) {
+// True when the field was copied, false when it lies outside the image. An offset of 0 names no
+// string and leaves the copy empty without counting as damage.
+bool ReadImageString(const RomImage& image, uint16_t segmentOffset, DmiStringCopy& copy) {
   copy = DmiStringCopy{};
-  if (segmentOffset == 0) return 1;
-  int64_t lengthAt = ImageDmiRange(segmentOffset, dmifield::kLengthBefore, 1);
-  if (lengthAt < 0) return 0;
-  uint32_t length = RomImage.Buffer[lengthAt];
-  int64_t from = ImageDmiRange(segmentOffset, dmifield::kLengthBefore, length + kImageCopyExtra);
-  if (from < 0) return 0;
+  if (segmentOffset == 0) return true;
+  int64_t lengthAt = ImageDmiRange(image, segmentOffset, dmifield::kLengthBefore, 1);
+  if (lengthAt < 0) return false;
+  uint32_t length = image.Buffer()[lengthAt];
   uint32_t count = length + kImageCopyExtra;
+  int64_t from = ImageDmiRange(image, segmentOffset, dmifield::kLengthBefore, count);
+  if (from < 0) return false;
   if (count > kDmiCopySize) count = kDmiCopySize;
-  std::memcpy(copy.Bytes, RomImage.Buffer + from, count);
+  std::memcpy(copy.Bytes, image.Buffer() + from, count);
   // The text must end inside the copy even when the string is cut or its terminator is not 0.
   copy.Bytes[kDmiCopySize - 1] = 0;
-  return 1;
+  return true;
+}
+
+void ReadImageStrings(Desktop& desktop, WindowHandle owner, const RomImage& image,
+                      ImageDmiRecord& record) {
+  int32_t at = FindImageBcpDmi(image);
+  if (at < 0) return;
+  const uint8_t* header = image.Buffer() + at;
+  bool whole = true;
+  for (const ImageStringField& field : kImageStringFields) {
+    uint16_t offset = GetLe16(header + field.headerOffset);
+    // Every field is read, so one outside the image does not leave the others unread.
+    whole = ReadImageString(image, offset, record.*field.copy) && whole;
+  }
+  if (!whole) ProgramMessage(desktop, owner, kMsgImageDmiOutsideFile, kMbIconExclamation);
+}
+
+void ReadImageUuid(Desktop& desktop, WindowHandle owner, const RomImage& image,
+                   ImageDmiRecord& record) {
+  record.ImageUuidSupported = false;
+  ImageUuidPlace place = FindImageUuid(image);
+  if (place.where == ImageUuidWhere::kOutsideFile) {
+    ProgramMessage(desktop, owner, kMsgImageUuidOutsideFile, kMbIconExclamation);
+  }
+  if (place.where != ImageUuidWhere::kField) return;
+  record.ImageUuidSupported = true;
+  std::memcpy(record.Uuid, image.Buffer() + place.offset, bcpdmi::kUuidLength);
+  record.Uuid[bcpdmi::kUuidLength] = 0;
 }
 
 }  // namespace
 
-int32_t FindImageBcpDmi() {
-  return FindImageBlock(kBcpDmiSignature, bcpdmi::kHeaderSize);
+int32_t FindImageBcpDmi(const RomImage& image) {
+  return image.FindBlock(kBcpDmiSignature, bcpdmi::kHeaderSize);
 }
 
-int64_t ImageDmiRange(uint16_t segmentOffset, uint32_t before, uint32_t count) {
-  const BcpSysBlock& sys = RomImage.ImageBcpSys;
-  // DmiSegmentBase taken without its 32-bit wrap.
-  int64_t base = static_cast<int64_t>(sys.RomSizeKb) * 1024 +
-                 static_cast<int64_t>(sys.DmiSegment) * 16 - 0x100000;
-  int64_t first = base + segmentOffset - before;
-  if (first < 0) return -1;
-  if (first + count > static_cast<int64_t>(RomImageBytes())) return -1;
-  return first;
+int64_t ImageDmiRange(const RomImage& image, uint16_t segmentOffset, uint32_t before,
+                      uint32_t count) {
+  const BcpSysBlock& sys = image.ImageBcpSys();
+  return DmiFieldRange(DmiSegmentBase(sys.RomSizeKb, sys.DmiSegment), image.Bytes(), segmentOffset,
+                       before, count);
 }
 
-void ReadImageDmiStrings(WindowHandle owner) {
-  int32_t at = FindImageBcpDmi();
-  if (at < 0) return;
-  const uint8_t* header = RomImage.Buffer + at;
-  int whole = 1;
-  for (const ImageStringField& field : kImageStringFields) {
-    uint16_t offset = GetLe16(header + field.headerOffset);
-    whole &= ReadImageString(offset, DmiStrings.ImageDmi.*field.copy);
-  }
-  if (!whole) ProgramMessage(owner, kMsgImageDmiOutsideFile, kMbIconExclamation);
-}
-
-ImageUuidPlace FindImageUuid() {
+ImageUuidPlace FindImageUuid(const RomImage& image) {
   ImageUuidPlace place;
-  int32_t at = FindImageBcpDmi();
+  int32_t at = FindImageBcpDmi(image);
   if (at < 0) return place;
-  const uint8_t* header = RomImage.Buffer + at;
+  const uint8_t* header = image.Buffer() + at;
   // Read as signed bytes, as images have always been judged: a minor version of 128 or more is
   // below 11, so 2.128 has no UUID field.
   int major = static_cast<int8_t>(header[bcpdmi::kMajorVersion]);
@@ -86,20 +93,15 @@ ImageUuidPlace FindImageUuid() {
   if (major < bcpdmi::kUuidMinMajor || minor < bcpdmi::kUuidMinMinor) return place;
   uint16_t offset = GetLe16(header + bcpdmi::kUuidOffset);
   if (offset == 0) return place;
-  place.offset = ImageDmiRange(offset, 0, bcpdmi::kUuidFieldLength);
+  place.offset = ImageDmiRange(image, offset, 0, bcpdmi::kUuidFieldLength);
   place.where = place.offset < 0 ? ImageUuidWhere::kOutsideFile : ImageUuidWhere::kField;
   return place;
 }
 
-void ReadImageUuid(WindowHandle owner) {
-  DmiStrings.ImageDmi.ImageUuidSupported = 0;
-  ImageUuidPlace place = FindImageUuid();
-  if (place.where == ImageUuidWhere::kOutsideFile)
-    ProgramMessage(owner, kMsgImageUuidOutsideFile, kMbIconExclamation);
-  if (place.where != ImageUuidWhere::kField) return;
-  DmiStrings.ImageDmi.ImageUuidSupported = 1;
-  std::memcpy(DmiStrings.ImageDmi.Uuid, RomImage.Buffer + place.offset, bcpdmi::kUuidLength);
-  DmiStrings.ImageDmi.Uuid[bcpdmi::kUuidLength] = 0;
+void ReadImageDmi(Desktop& desktop, WindowHandle owner, const RomImage& image,
+                  ImageDmiRecord* record) {
+  ReadImageStrings(desktop, owner, image, *record);
+  ReadImageUuid(desktop, owner, image, *record);
 }
 
 }  // namespace ql

@@ -1,120 +1,91 @@
 #include "driver/bios_call.h"
 
-#include <cstdlib>
-#include <cstring>
-
-#include "app/program_message.h"
-#include "app/startup.h"
-#include "bios/bios_interface.h"
-#include "bios/flash_part.h"
-#include "dmi/dmi_strings.h"
 #include "platform/bytes.h"
-#include "platform/platform.h"
-#include "rom/bcp_layout.h"
-#include "rom/rom_image.h"
 
 namespace ql {
 
-BiosCallState BiosCalls;
+BiosCaller::BiosCaller(DriverLink& link) : link_(link) {}
 
-void SetUpBiosCallBuffers(WindowHandle owner) {
-  BiosCallState& b = BiosCalls;
-  b.SendBuffer = AllocateKernelMemory(TransferSize);
-  b.ReceiveBuffer = AllocateKernelMemory(TransferSize);
-  b.ParameterBlock = AllocateKernelMemory(biosparam::kSize);
-  b.StatusBlock = AllocateKernelMemory(biosstatus::kSize);
-  if (b.SendBuffer.linear == 0 || b.ReceiveBuffer.linear == 0 || b.ParameterBlock.linear == 0 ||
-      b.StatusBlock.linear == 0) {
-    ProgramMessage(owner, kMsgMemoryAllocateError, kMbIconHand);
-    FatalExit(owner);
+BiosCaller::~BiosCaller() {
+  // A release already made (or nothing ever held) sends nothing more to the driver.
+  if (send_.linear != 0 || receive_.linear != 0 || parameter_.linear != 0 || status_.linear != 0) {
+    Release();
   }
-  FillMemory(b.SendBuffer.linear, TransferSize, kSendFill);
-  FillMemory(b.ReceiveBuffer.linear, TransferSize, kReceiveFill);
-  FillMemory(b.ParameterBlock.linear, biosparam::kSize, kParameterFill);
-  FillMemory(b.StatusBlock.linear, biosstatus::kSize, kStatusFill);
-  b.BuffersReady = 1;
 }
 
-void SetBiosParams(uint32_t p0, uint32_t p1, uint32_t p2, uint32_t p3, uint32_t p4, uint32_t p5,
-                   uint32_t p6, uint32_t p7) {
-  const uint32_t values[biosparam::kParamCount] = {p0, p1, p2, p3, p4, p5, p6, p7};
-  std::memcpy(BiosCalls.Param, values, sizeof values);
+bool BiosCaller::SetUp() {
+  send_ = link_.AllocateKernelMemory(kTransferSize);
+  receive_ = link_.AllocateKernelMemory(kTransferSize);
+  parameter_ = link_.AllocateKernelMemory(biosparam::kSize);
+  status_ = link_.AllocateKernelMemory(biosstatus::kSize);
+  if (send_.linear == 0 || receive_.linear == 0 || parameter_.linear == 0 || status_.linear == 0) {
+    return false;
+  }
+  link_.FillMemory(send_.linear, kTransferSize, kSendFill);
+  link_.FillMemory(receive_.linear, kTransferSize, kReceiveFill);
+  link_.FillMemory(parameter_.linear, biosparam::kSize, kParameterFill);
+  link_.FillMemory(status_.linear, biosstatus::kSize, kStatusFill);
+  ready_ = true;
+  return true;
 }
 
-uint32_t BiosCall(uint32_t function) {
-  BiosCallState& b = BiosCalls;
-  if (b.BuffersReady == 0) {
-    b.SignatureValid = 0;
-    return 0;
+void BiosCaller::SetTrigger(uint32_t port, uint8_t value) {
+  triggerPort_ = port;
+  triggerValue_ = value;
+}
+
+BiosAnswer BiosCaller::Call(uint32_t function) {
+  if (!ready_) {
+    last_ = BiosAnswer{};
+    return last_;
   }
 
   uint8_t block[biosparam::kSize];
   PutLe32(block + biosparam::kFunction, function);
-  PutLe32(block + biosparam::kSendPhysical, b.SendBuffer.physical);
-  PutLe32(block + biosparam::kReceivePhysical, b.ReceiveBuffer.physical);
-  PutLe32(block + biosparam::kStatusPhysical, b.StatusBlock.physical);
-  PutLe32(block + biosparam::kSendSize, TransferSize);
-  PutLe32(block + biosparam::kReceiveSize, TransferSize);
+  PutLe32(block + biosparam::kSendPhysical, send_.physical);
+  PutLe32(block + biosparam::kReceivePhysical, receive_.physical);
+  PutLe32(block + biosparam::kStatusPhysical, status_.physical);
+  PutLe32(block + biosparam::kSendSize, kTransferSize);
+  PutLe32(block + biosparam::kReceiveSize, kTransferSize);
   PutLe32(block + biosparam::kStatusSize, biosstatus::kSize);
   for (uint32_t i = 0; i < biosparam::kParamCount; ++i) {
-    PutLe32(block + biosparam::ParamOffset(i), b.Param[i]);
+    PutLe32(block + biosparam::ParamOffset(i), params_[i]);
   }
 
-  FillMemory(b.StatusBlock.linear, biosstatus::kSize, kStatusFill);
-  WriteMemory(b.ParameterBlock.linear, block, biosparam::kSize);
-  TriggerBiosCall(b.ParameterBlock.physical, BiosInterface.TriggerPort, BiosInterface.TriggerValue);
-  const uint8_t* status = ReadMemory(b.StatusBlock.linear, biosstatus::kSize);
+  link_.FillMemory(status_.linear, biosstatus::kSize, kStatusFill);
+  // The block is 60 bytes: always within one short write.
+  (void)link_.WriteMemory(parameter_.linear, block, biosparam::kSize);
+  link_.TriggerBiosCall(parameter_.physical, triggerPort_, triggerValue_);
+  const uint8_t* status = link_.ReadMemory(status_.linear, biosstatus::kSize);
 
-  b.Signature = GetLe32(status + biosstatus::kSignature);
-  b.Status = GetLe32Signed(status + biosstatus::kStatus);
-  b.Code = GetLe32Signed(status + biosstatus::kCode);
-  b.SignatureValid = b.Signature == biosstatus::kSignatureValue ? 1 : 0;
-  return b.SignatureValid == 1 && b.Status == bioscode::kStatusOk ? 1 : 0;
+  last_.signature = GetLe32(status + biosstatus::kSignature);
+  last_.status = GetLe32Signed(status + biosstatus::kStatus);
+  last_.code = GetLe32Signed(status + biosstatus::kCode);
+  return last_;
 }
 
-int FetchReceiveBuffer() {
-  return ReadMemoryBulk(BiosCalls.ReceiveBuffer.linear) ? 1 : 0;
+bool BiosCaller::FetchReceiveBuffer() {
+  return link_.ReadMemoryBulk(receive_.linear);
 }
 
-void ReceivedText(char* text) {
-  const uint8_t* data = DriverBlocks.BulkReply;
-  uint32_t n = 0;
-  while (n < TransferSize && data[n] != 0) ++n;
-  std::memcpy(text, data, n);
-  text[n] = '\0';
+std::string BiosCaller::ReceivedText() const {
+  const uint8_t* data = Received();
+  uint32_t length = 0;
+  while (length < kTransferSize && data[length] != 0) ++length;
+  return std::string(reinterpret_cast<const char*>(data), length);
 }
 
-void ReleaseBiosCallResources() {
-  BiosCallState& b = BiosCalls;
-  FreeKernelMemory(b.SendBuffer.linear);
-  FreeKernelMemory(b.ReceiveBuffer.linear);
-  FreeKernelMemory(b.ParameterBlock.linear);
-  FreeKernelMemory(b.StatusBlock.linear);
-  b.SendBuffer = b.ReceiveBuffer = b.ParameterBlock = b.StatusBlock = KernelBuffer{};
-  b.BuffersReady = 0;
-
-  HeapFreeIfSet(FlashPart.FlashBlockTable);
-  FlashPart.FlashBlockTable = nullptr;
-  FlashPart.BlockCount = 0;
-  FlashPart.BlockTableBuilt = 0;
-  HeapFreeIfSet(RomImage.Buffer);
-  RomImage.Buffer = nullptr;
-  RomImage.BufferSize = 0;
-
-  if (BiosInterface.BiosSegment != 0) {
-    UnmapPhysicalMemory(BiosInterface.BiosSegment, kBiosSegmentLength);
-    BiosInterface.BiosSegment = 0;
-  }
-
-  HeapFreeIfSet(DmiStrings.BiosSegmentCopy);
-  DmiStrings.BiosSegmentCopy = nullptr;
+bool BiosCaller::FillSendBuffer(const uint8_t* data, uint32_t count) {
+  return link_.WriteMemoryBulk(send_.linear, data, count);
 }
 
-void FatalExit(WindowHandle) {
-  ReleaseBiosCallResources();
-  TheDesktop().ReleaseSkin();
-  TheMachine().ExitProcess(1);
-  std::abort();  // the platform's exit does not return; never let a fatal end run on
+void BiosCaller::Release() {
+  link_.FreeKernelMemory(send_.linear);
+  link_.FreeKernelMemory(receive_.linear);
+  link_.FreeKernelMemory(parameter_.linear);
+  link_.FreeKernelMemory(status_.linear);
+  send_ = receive_ = parameter_ = status_ = KernelBuffer{};
+  ready_ = false;
 }
 
 }  // namespace ql

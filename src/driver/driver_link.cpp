@@ -1,55 +1,141 @@
 #include "driver/driver_link.h"
 
-#include "platform/platform.h"
+#include <cstring>
+
+#include "platform/bytes.h"
 
 namespace ql {
 
-DriverLinkState DriverLink;
+DriverLink::DriverLink(Machine& machine, Allocator& allocator)
+    : machine_(machine), allocator_(allocator) {}
 
-namespace {
-
-// Runs the discovery steps in order; answers the failing step's message, or null when open.
-const char* Discover(WindowHandle owner, DeviceSetHandle* set, uint8_t** detail) {
-  Machine& m = TheMachine();
-  if (!m.GetClassDevices(owner, set)) return kMsgDriverNotFound;
-  uint32_t flags = 0;
-  if (!m.EnumFirstInterface(*set, &flags)) return kMsgDriverNoInterface;
-  // Equality, not a bit test: the platform reports a removed interface by this value alone.
-  if (flags == kSpintRemoved) return kMsgDriverRemoved;
-  uint32_t size = m.GetInterfaceDetailSize(*set);
-  *detail = static_cast<uint8_t*>(HeapAllocZeroed(size));
-  if (*detail == nullptr) return kMsgDriverNoMemory;
-  if (size <= kDetailPathOffset || !m.GetInterfaceDetail(*set, *detail, size)) {
-    return kMsgDriverNoDetail;
-  }
-  // The path must end inside the record, whatever the platform wrote.
-  (*detail)[size - 1] = '\0';
-  DeviceHandle device = nullptr;
-  if (!m.OpenDevice(reinterpret_cast<const char*>(*detail + kDetailPathOffset), &device)) {
-    return kMsgDriverOpenFail;
-  }
-  DriverLink.DriverHandle = device;
-  return nullptr;
-}
-
-}  // namespace
-
-int OpenDriver(WindowHandle owner) {
+bool DriverLink::Open(Desktop& desktop, WindowHandle owner) {
   DeviceSetHandle set = nullptr;
-  uint8_t* detail = nullptr;
-  const char* failure = Discover(owner, &set, &detail);
+  HeapBuffer detail;
+  // Runs the discovery steps in order; answers the failing step's message, or null when open.
+  auto discover = [&]() -> const char* {
+    if (!machine_.GetClassDevices(owner, &set)) return kMsgDriverNotFound;
+    uint32_t flags = 0;
+    if (!machine_.EnumFirstInterface(set, &flags)) return kMsgDriverNoInterface;
+    // Equality, not a bit test: the platform reports a removed interface by this value alone.
+    if (flags == kSpintRemoved) return kMsgDriverRemoved;
+    uint32_t size = machine_.GetInterfaceDetailSize(set);
+    detail = HeapBuffer::Allocate(allocator_, size);
+    if (detail.empty()) return kMsgDriverNoMemory;
+    if (size <= kDetailPathOffset || !machine_.GetInterfaceDetail(set, detail.data(), size)) {
+      return kMsgDriverNoDetail;
+    }
+    // The path must end inside the record, whatever the platform wrote.
+    detail[size - 1] = '\0';
+    DeviceHandle device = nullptr;
+    if (!machine_.OpenDevice(reinterpret_cast<const char*>(detail.data() + kDetailPathOffset),
+                             &device)) {
+      return kMsgDriverOpenFail;
+    }
+    handle_ = device;
+    return nullptr;
+  };
+  const char* failure = discover();
   // Every step after the first has a set to release, and the record once it was allocated.
-  if (failure != kMsgDriverNotFound) TheMachine().DestroyDeviceSet(set);
-  HeapFreeIfSet(detail);
-  if (failure == nullptr) return 0;
-  TheDesktop().ShowMessageBox(owner, failure, kDriverErrorCaption, kMbOk | kMbIconExclamation);
-  return -1;
+  if (failure != kMsgDriverNotFound) machine_.DestroyDeviceSet(set);
+  detail.reset();
+  if (failure == nullptr) return true;
+  desktop.ShowMessageBox(owner, failure, kDriverErrorCaption, kMbOk | kMbIconExclamation);
+  return false;
 }
 
-bool DriverIoControl(uint32_t code, const uint8_t* request, uint8_t* reply, uint32_t requestSize,
-                     uint32_t replySize) {
-  return TheMachine().DeviceControl(DriverLink.DriverHandle, code, request, requestSize, reply,
-                                    replySize);
+bool DriverLink::SendShort(uint32_t code) {
+  return machine_.DeviceControl(handle_, code, request_, kShortBlockSize, reply_, kShortBlockSize);
+}
+
+bool DriverLink::SendBulk(uint32_t code) {
+  return machine_.DeviceControl(handle_, code, bulkRequest_, kBulkBlockSize, bulkReply_,
+                                kBulkBlockSize);
+}
+
+uint32_t DriverLink::ReplyField(uint32_t offset) const {
+  return GetLe32(reply_ + offset);
+}
+
+uint32_t DriverLink::MapPhysicalMemory(uint32_t physical, uint32_t length) {
+  PutLe32(request_ + wire::kMapPhysical, physical);
+  PutLe32(request_ + wire::kMapLength, length);
+  SendShort(kIoctlMapPhysicalMemory);
+  return ReplyField(wire::kMapReplyLinear);
+}
+
+void DriverLink::UnmapPhysicalMemory(uint32_t linear, uint32_t length) {
+  PutLe32(request_ + wire::kUnmapLinear, linear);
+  PutLe32(request_ + wire::kUnmapLength, length);
+  SendShort(kIoctlUnmapPhysicalMemory);
+}
+
+uint32_t DriverLink::SearchMemory(uint32_t base, const uint8_t* pattern, uint32_t patternLength,
+                                  uint32_t regionLength) {
+  if (patternLength > kShortBlockSize - wire::kSearchPattern) return kDriverNotFound;
+  PutLe32(request_ + wire::kSearchBase, base);
+  PutLe32(request_ + wire::kSearchPatternLength, patternLength);
+  PutLe32(request_ + wire::kSearchRegionLength, regionLength);
+  std::memcpy(request_ + wire::kSearchPattern, pattern, patternLength);
+  SendShort(kIoctlSearchMemory);
+  return ReplyField(wire::kSearchReplyOffset);
+}
+
+const uint8_t* DriverLink::ReadMemory(uint32_t linear, uint32_t count) {
+  if (count > kShortBlockSize) return nullptr;
+  PutLe32(request_ + wire::kReadSource, linear);
+  PutLe32(request_ + wire::kReadSourceAgain, linear);
+  PutLe32(request_ + wire::kReadCount, count);
+  SendShort(kIoctlReadMemory);
+  return reply_;
+}
+
+bool DriverLink::ReadMemoryBulk(uint32_t linear) {
+  PutLe32(bulkRequest_ + wire::kReadSource, linear);
+  PutLe32(bulkRequest_ + wire::kReadSourceAgain, linear);
+  PutLe32(bulkRequest_ + wire::kReadCount, kTransferSize);
+  return SendBulk(kIoctlReadMemory);
+}
+
+KernelBuffer DriverLink::AllocateKernelMemory(uint32_t size) {
+  PutLe32(request_ + wire::kAllocSize, size);
+  SendShort(kIoctlAllocateKernelMemory);
+  return KernelBuffer{ReplyField(wire::kAllocReplyLinear), ReplyField(wire::kAllocReplyPhysical)};
+}
+
+void DriverLink::FreeKernelMemory(uint32_t linear) {
+  PutLe32(request_ + wire::kFreeLinear, linear);
+  SendShort(kIoctlFreeKernelMemory);
+}
+
+void DriverLink::TriggerBiosCall(uint32_t parameterBlockPhysical, uint32_t port, uint8_t value) {
+  PutLe32(request_ + wire::kTriggerParamPhysical, parameterBlockPhysical);
+  PutLe32(request_ + wire::kTriggerPort, port);
+  request_[wire::kTriggerValue] = value;
+  SendShort(kIoctlTriggerBiosCall);
+}
+
+void DriverLink::FillMemory(uint32_t linear, uint32_t count, uint8_t value) {
+  PutLe32(request_ + wire::kFillLinear, linear);
+  PutLe32(request_ + wire::kFillCount, count);
+  request_[wire::kFillValue] = value;
+  SendShort(kIoctlFillMemory);
+}
+
+bool DriverLink::WriteMemory(uint32_t linear, const uint8_t* data, uint32_t count) {
+  if (count > kShortWriteMax) return false;
+  PutLe32(request_ + wire::kWriteDestination, linear);
+  PutLe32(request_ + wire::kWriteCount, count);
+  if (count > 0) std::memcpy(request_ + wire::kWriteData, data, count);
+  return SendShort(kIoctlWriteMemory);
+}
+
+bool DriverLink::WriteMemoryBulk(uint32_t linear, const uint8_t* data, uint32_t count) {
+  if (count > kTransferSize) return false;
+  PutLe32(bulkRequest_ + wire::kWriteDestination, linear);
+  PutLe32(bulkRequest_ + wire::kWriteCount, count);
+  if (count > 0) std::memcpy(bulkRequest_ + wire::kWriteData, data, count);
+  return SendBulk(kIoctlWriteMemory);
 }
 
 }  // namespace ql

@@ -1,9 +1,15 @@
 // The flash driver: found by its device interface class, opened once at start-up, and the one
-// control channel every driver request travels through.
+// control channel every driver request travels through. The link owns the request and reply
+// blocks of both sizes. Each operation writes only its own request fields and the blocks are never
+// cleared, so bytes an operation does not name keep what the previous one left (the driver reads
+// only the fields it names).
 #pragma once
 
 #include <cstdint>
 
+#include "driver/wire.h"
+#include "platform/allocator.h"
+#include "platform/desktop.h"
 #include "platform/machine.h"
 
 namespace ql {
@@ -16,19 +22,53 @@ inline constexpr const char* kMsgDriverNoMemory = "Memory alloc error!!";
 inline constexpr const char* kMsgDriverNoDetail = "Get driver detail fail!!";
 inline constexpr const char* kMsgDriverOpenFail = "Driver open fail!!";
 
-struct DriverLinkState {
-  DeviceHandle DriverHandle = nullptr;  // null until the driver is open
+class DriverLink {
+ public:
+  DriverLink(Machine& machine, Allocator& allocator);
+  DriverLink(const DriverLink&) = delete;
+  DriverLink& operator=(const DriverLink&) = delete;
+
+  // The seven discovery steps. True when the driver is open; otherwise the failing step's message
+  // has been shown (caption "ERROR Message", owner as parent) and everything the steps took is
+  // given back.
+  [[nodiscard]] bool Open(Desktop& desktop, WindowHandle owner);
+  bool IsOpen() const { return handle_ != nullptr; }
+
+  // Linear address of the new mapping, or kDriverNotFound.
+  uint32_t MapPhysicalMemory(uint32_t physical, uint32_t length);
+  void UnmapPhysicalMemory(uint32_t linear, uint32_t length);
+  // Offset of the first occurrence from the base, or kDriverNotFound.
+  uint32_t SearchMemory(uint32_t base, const uint8_t* pattern, uint32_t patternLength,
+                        uint32_t regionLength);
+  // Short read of at most 250 bytes: answers the reply block, the bytes at its start, or null for
+  // a count that does not fit (nothing is sent).
+  const uint8_t* ReadMemory(uint32_t linear, uint32_t count);
+  // Bulk read of kTransferSize bytes into BulkData(); false when the driver did not hand them over
+  // (BulkData() then still holds what an earlier read left).
+  [[nodiscard]] bool ReadMemoryBulk(uint32_t linear);
+  // The data of the last bulk reply: kTransferSize bytes.
+  const uint8_t* BulkData() const { return bulkReply_; }
+  KernelBuffer AllocateKernelMemory(uint32_t size);
+  void FreeKernelMemory(uint32_t linear);
+  void TriggerBiosCall(uint32_t parameterBlockPhysical, uint32_t port, uint8_t value);
+  void FillMemory(uint32_t linear, uint32_t count, uint8_t value);
+  // Short write of at most kShortWriteMax bytes; a larger count sends nothing and answers false.
+  [[nodiscard]] bool WriteMemory(uint32_t linear, const uint8_t* data, uint32_t count);
+  // Bulk write of at most kTransferSize bytes; a larger count sends nothing and answers false.
+  [[nodiscard]] bool WriteMemoryBulk(uint32_t linear, const uint8_t* data, uint32_t count);
+
+ private:
+  bool SendShort(uint32_t code);
+  bool SendBulk(uint32_t code);
+  uint32_t ReplyField(uint32_t offset) const;
+
+  Machine& machine_;
+  Allocator& allocator_;
+  DeviceHandle handle_ = nullptr;
+  uint8_t request_[kShortBlockSize] = {};
+  uint8_t reply_[kShortBlockSize] = {};
+  uint8_t bulkRequest_[kBulkBlockSize] = {};
+  uint8_t bulkReply_[kBulkBlockSize] = {};
 };
-
-extern DriverLinkState DriverLink;
-
-// 0 when the driver is open; -1 once the failure's message has been shown (owner as parent).
-int OpenDriver(WindowHandle owner);
-
-// Sends one control code with its request block and receives its reply block. The platform's
-// success flag is answered but callers judge each operation by its reply fields; on failure the
-// reply keeps what it held.
-bool DriverIoControl(uint32_t code, const uint8_t* request, uint8_t* reply, uint32_t requestSize,
-                     uint32_t replySize);
 
 }  // namespace ql

@@ -2,158 +2,145 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
-#include "app/program_message.h"
-#include "app/startup.h"
-#include "bios/bios_session.h"
-#include "bios/flash_part.h"
-#include "driver/driver_requests.h"
 #include "flash/block_walk.h"
-#include "flash/progress.h"
-#include "platform/platform.h"
-#include "rom/bcp_sys.h"
-#include "rom/rom_image.h"
 
 namespace ql {
-
-BackupState Backup;
 
 namespace {
 
 constexpr uint8_t kErasedByte = 0xFF;
 
-bool FileExists(const char* name) {
-  Files& files = TheFiles();
+bool FileExists(Files& files, const char* name) {
   FileHandle file = files.Open(name, FileMode::kReadExisting);
   if (file == kInvalidFile) return false;
   files.Close(file);
   return true;
 }
 
-// 1 with a name in Backup.FileName; 0 when the user chose to skip the backup. The dialog
-// proposes "bios.bak" first; after a refused overwrite it opens again on the name just chosen.
-int ChooseBackupFile(WindowHandle owner) {
-  std::snprintf(Backup.FileName, sizeof Backup.FileName, "%s", kBackupDefaultName);
-  for (;;) {
-    if (AskBackupFileName(owner) == 0) {
-      if (ProgramMessage(owner, kMsgSkipBackupQuestion, kMbOkCancel | kMbIconExclamation) == kIdOk)
-        return 0;
-      continue;
-    }
-    if (!FileExists(Backup.FileName)) return 1;
-    if (ProgramMessage(owner, kMsgOverwriteQuestion, kMbOkCancel | kMbIconExclamation) != kIdCancel)
-      return 1;
-  }
-}
+// One backup: the file it writes and what it works through.
+class Backup {
+ public:
+  Backup(FlashServices& flash, Files& files, WindowHandle owner, uint32_t romSize)
+      : flash_(flash), files_(files), owner_(owner), romSize_(romSize) {}
 
-// The blocks a backup reads all lie inside the buffer.
-int BlocksFit(uint32_t size) {
-  for (int32_t i = 0; i < FlashPart.BlockCount; ++i) {
-    const FlashBlockRecord& block = FlashPart.FlashBlockTable[i];
-    if (BlockIsFlashed(block.Attrib) == 1 && BlockInside(block, size) == 0) return 0;
-  }
-  return 1;
-}
-
-// Reads every backed-up block into the buffer; 1 when no piece stayed unread.
-int ReadBlocks(WindowHandle owner, uint8_t* buffer) {
-  uint32_t total = 0;
-  for (int32_t i = 0; i < FlashPart.BlockCount; ++i) {
-    const FlashBlockRecord& block = FlashPart.FlashBlockTable[i];
-    if (BlockIsFlashed(block.Attrib) == 1) total += block.BlockSize;
-  }
-  uint32_t done = 0;
-  uint32_t unread = 0;
-  for (int32_t i = 0; i < FlashPart.BlockCount; ++i) {
-    const FlashBlockRecord& block = FlashPart.FlashBlockTable[i];
-    SetProgressPhase(owner, kPhaseBackup);
-    SetProgressPercent(owner, done, total);
-    if (BlockIsFlashed(block.Attrib) == 0) continue;
-    unread += ReadFlashBlock(block, buffer);
-    done += block.BlockSize;
-  }
-  return unread == 0 ? 1 : 0;
-}
-
-// 1 when the whole buffer went into the file.
-int WriteBackupFile(WindowHandle owner, FileHandle file, const uint8_t* buffer, uint32_t size) {
-  Files& files = TheFiles();
-  for (uint32_t k = 0; k < PieceCount(size); ++k) {
-    Piece piece = PieceOf(size, k);
-    SetProgressPhase(owner, kPhaseBackup);
-    SetProgressPercent(owner, piece.offset, size);
-    uint32_t written = 0;
-    if (!files.Write(file, buffer + piece.offset, piece.count, &written) ||
-        written != piece.count) {
-      return 0;
+  // True with a name in fileName_; false when the user chose to skip the backup. The dialog
+  // proposes "bios.bak" first; after a refused overwrite it opens again on the name just chosen.
+  bool ChooseFile(const char* initialDirectory) {
+    std::snprintf(fileName_, sizeof fileName_, "%s", kBackupDefaultName);
+    for (;;) {
+      FileDialogRequest request;
+      request.owner = owner_;
+      request.title = kBackupDialogTitle;
+      request.filter = kBackupFilter;
+      request.fileName = fileName_;
+      request.fileNameSize = kBackupFileNameSize;
+      request.initialDirectory = initialDirectory;
+      if (!flash_.desktop.ChooseSaveFile(request)) {
+        if (Ask(kMsgSkipBackupQuestion) == kIdOk) return false;
+        continue;
+      }
+      if (!FileExists(files_, fileName_)) return true;
+      if (Ask(kMsgOverwriteQuestion) != kIdCancel) return true;
     }
   }
-  return 1;
-}
 
-// Reads the BIOS and writes the file; the buffer is the caller's.
-int MakeBackup(WindowHandle owner, uint8_t* buffer, uint32_t size) {
-  std::memset(buffer, kErasedByte, size);
-  ConnectBios(owner);
-  if (BlocksFit(size) == 0) {
-    DisconnectBios(owner);
-    ProgramMessage(owner, kMsgBackupBlocksBeyondRom, kMbIconHand);
-    return 0;
-  }
-  int whole = ReadBlocks(owner, buffer);
-  DisconnectBios(owner);
-  if (whole == 0) {
-    RestProgress(owner);
-    ProgramMessage(owner, kMsgBackupReadFailed, kMbIconHand);
-    return 0;
+  // Reads the BIOS into `buffer` (romSize_ bytes) and writes the file.
+  Outcome Make(uint8_t* buffer) {
+    std::memset(buffer, kErasedByte, romSize_);
+    Outcome opened = OpenFlashSession(flash_, owner_, romSize_);
+    if (opened != Outcome::kDone) return opened;
+    const std::vector<TreatedBlock> treated = TreatedBlocks(flash_.part.Blocks());
+    for (const TreatedBlock& t : treated) {
+      if (BlockInside(t.block, romSize_)) continue;
+      if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
+      ProgramMessage(flash_.desktop, owner_, kMsgBackupBlocksBeyondRom, kMbIconHand);
+      return Outcome::kFailed;
+    }
+    bool whole = ReadBlocks(treated, buffer);
+    if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
+    if (!whole) {
+      flash_.progress.Rest();
+      ProgramMessage(flash_.desktop, owner_, kMsgBackupReadFailed, kMbIconHand);
+      return Outcome::kFailed;
+    }
+
+    FileHandle file = files_.Open(fileName_, FileMode::kCreateAlways);
+    if (file == kInvalidFile) {
+      flash_.progress.Rest();
+      ProgramMessage(flash_.desktop, owner_, kMsgFileCreateError, kMbOk);
+      return Outcome::kFailed;
+    }
+    bool written = WriteFile(file, buffer);
+    files_.Close(file);
+    flash_.progress.Rest();
+    if (!written) {
+      // A short file under the backup's name would look like a good backup to whoever restores
+      // it later.
+      files_.Remove(fileName_);
+      ProgramMessage(flash_.desktop, owner_, kMsgFileWriteFailed, kMbOk);
+      return Outcome::kFailed;
+    }
+    return Outcome::kDone;
   }
 
-  Files& files = TheFiles();
-  FileHandle file = files.Open(Backup.FileName, FileMode::kCreateAlways);
-  if (file == kInvalidFile) {
-    RestProgress(owner);
-    ProgramMessage(owner, kMsgFileCreateError, kMbOk);
-    return 0;
+ private:
+  int Ask(const char* question) {
+    return ProgramMessage(flash_.desktop, owner_, question, kMbOkCancel | kMbIconExclamation);
   }
-  int written = WriteBackupFile(owner, file, buffer, size);
-  files.Close(file);
-  RestProgress(owner);
-  if (written == 0) {
-    // A short file under the backup's name would look like a good backup to whoever restores
-    // it later.
-    files.Remove(Backup.FileName);
-    ProgramMessage(owner, kMsgFileWriteFailed, kMbOk);
-    return 0;
+
+  // True when no piece of a treated block stayed unread.
+  bool ReadBlocks(const std::vector<TreatedBlock>& treated, uint8_t* buffer) {
+    uint32_t total = 0;
+    for (const TreatedBlock& t : treated) total += t.block.BlockSize;
+    uint32_t done = 0;
+    uint32_t unread = 0;
+    for (const TreatedBlock& t : treated) {
+      flash_.progress.SetPhase(ProgressPhase::kBackup);
+      flash_.progress.SetPercent(done, total);
+      unread += ReadFlashBlock(flash_.caller, t.block, buffer);
+      done += t.block.BlockSize;
+    }
+    return unread == 0;
   }
-  return 1;
-}
+
+  // True when the whole buffer went into the file.
+  bool WriteFile(FileHandle file, const uint8_t* buffer) {
+    for (uint32_t k = 0; k < PieceCount(romSize_); ++k) {
+      Piece piece = PieceOf(romSize_, k);
+      flash_.progress.SetPhase(ProgressPhase::kBackup);
+      flash_.progress.SetPercent(piece.offset, romSize_);
+      uint32_t written = 0;
+      if (!files_.Write(file, buffer + piece.offset, piece.count, &written) ||
+          written != piece.count) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  FlashServices& flash_;
+  Files& files_;
+  WindowHandle owner_;
+  uint32_t romSize_;
+  char fileName_[kBackupFileNameSize] = {};
+};
 
 }  // namespace
 
-int AskBackupFileName(WindowHandle owner) {
-  FileDialogRequest request;
-  request.owner = owner;
-  request.title = kBackupDialogTitle;
-  request.filter = kBackupFilter;
-  request.fileName = Backup.FileName;
-  request.fileNameSize = kBackupFileNameSize;
-  request.initialDirectory = Startup.CurrentDirectory;
-  return TheDesktop().ChooseSaveFile(request);
-}
-
-int BackupBios(WindowHandle owner) {
-  if (ChooseBackupFile(owner) == 0) return 0;
-  if (RomImage.ImageLoaded == 0) RomImage.RomSize = SystemBcpSys.Block.RomSizeKb * 1024u;
-  uint32_t size = RomImage.RomSize;
-  auto* buffer = size == 0 ? nullptr : static_cast<uint8_t*>(HeapAllocZeroed(size));
-  if (buffer == nullptr) {
+Outcome BackupBios(FlashServices& flash, Files& files, WindowHandle owner, uint32_t romSize,
+                   const char* initialDirectory) {
+  Backup backup(flash, files, owner, romSize);
+  if (!backup.ChooseFile(initialDirectory)) return Outcome::kFailed;
+  HeapBuffer buffer;
+  if (romSize != 0) buffer = HeapBuffer::Allocate(flash.allocator, romSize);
+  if (buffer.empty()) {
     // A backup that silently does nothing would let the flash job go on as if it had one.
-    ProgramMessage(owner, kMsgBackupNoMemory, kMbIconHand);
-    return 0;
+    ProgramMessage(flash.desktop, owner, kMsgBackupNoMemory, kMbIconHand);
+    return Outcome::kFailed;
   }
-  int result = MakeBackup(owner, buffer, size);
-  HeapFreeIfSet(buffer);
-  return result;
+  return backup.Make(buffer.data());
 }
 
 }  // namespace ql

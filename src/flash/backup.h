@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-#include "platform/desktop.h"
+#include "flash/flash_services.h"
+#include "platform/files.h"
 
 namespace ql {
 
@@ -27,21 +28,15 @@ inline constexpr const char* kMsgBackupReadFailed =
 inline constexpr const char* kMsgBackupBlocksBeyondRom =
     "The flash blocks of the BIOS reach beyond the rom size!!\nThe backup file was not written!!";
 
-struct BackupState {
-  char FileName[kBackupFileNameSize] = {};
-};
-
-extern BackupState Backup;
-
-// Asks for the file, reads the installed BIOS and writes it. 1 when the file holds the whole
-// BIOS; 0 when the backup was skipped or failed (its message shown).
+// Asks for the file (the save dialog opens in `initialDirectory` on "bios.bak"), reads the
+// installed BIOS, a ROM of `romSize` bytes, and writes it. kDone when the file holds the whole
+// BIOS; kFailed when the backup was skipped or failed (its message shown); kFatal when the session
+// could not be opened or closed.
 //
 // The BIOS is read before the file is created: a backup that cannot read every piece of every
-// block it should (a flash part that does not answer) writes nothing, so neither a file that
-// looks like a good backup but holds holes nor the loss of the file it was to replace.
-int BackupBios(WindowHandle owner);
-
-// The save dialog, opened on the name in FileName; nonzero when a name was chosen (left there).
-int AskBackupFileName(WindowHandle owner);
+// block it should (a flash part that does not answer) writes nothing, so neither a file that looks
+// like a good backup but holds holes nor the loss of the file it was to replace.
+Outcome BackupBios(FlashServices& flash, Files& files, WindowHandle owner, uint32_t romSize,
+                   const char* initialDirectory);
 
 }  // namespace ql

@@ -1,119 +1,16 @@
 #include "flash/block_passes.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
-#include "app/options.h"
-#include "app/startup.h"
-#include "bios/bios_session.h"
-#include "driver/bios_call.h"
-#include "driver/driver_requests.h"
-#include "flash/block_walk.h"
 #include "flash/once_flash.h"
-#include "flash/progress.h"
-#include "platform/platform.h"
 
 namespace ql {
 
-BlockPassState BlockPasses;
-
 namespace {
 
-// A piece of erased flash, for the blank check to compare with.
-const struct ErasedPiece {
-  uint8_t bytes[TransferSize];
-  ErasedPiece() { std::memset(bytes, 0xFF, sizeof bytes); }
-} kErased;
-const uint8_t* const kErasedPiece = kErased.bytes;
-
-bool On(uint32_t option) {
-  return option == kOptionDefault;
-}
-
-int Fail(WindowHandle owner, const char* text, const char* caption = kProgramName) {
-  DisconnectBios(owner);
-  TheDesktop().ShowMessageBox(owner, text, caption, kMbIconHand);
-  RestProgress(owner);
-  return 0;
-}
-
-bool Treated(int32_t index) {
-  if (BlockPasses.SelectedBlocksOnly == 1 && BlockPasses.BlockSelection[index] != 1) return false;
-  return BlockIsFlashed(FlashPart.FlashBlockTable[index].Attrib) == 1;
-}
-
-// Reads one piece of the part into DriverBlocks.BulkReply; false when the BIOS refused or the
-// driver did not hand the receive buffer over. A fetch that failed leaves the reply holding the
-// piece read before, which says nothing about this one: a blank check or a verify must not pass
-// on it.
-bool ReadPiece(uint32_t linear, uint32_t count) {
-  SetBiosParams(linear, count, 0, 0, 0, 0, 0, 0);
-  uint32_t read = BiosCall(biosfn::kReadFlash);
-  int fetched = FetchReceiveBuffer();
-  return read == 1 && fetched == 1;
-}
-
-// 1 when every treated block can be flashed to the end; otherwise the refusal has been made and
-// the answer is 0. Nothing has been erased yet.
-int CheckTable(WindowHandle owner, uint32_t sourceSize) {
-  if (FlashPart.BlockCount < 1 || FlashPart.FlashBlockTable == nullptr) {
-    return Fail(owner, kMsgNoFlashBlocks);
-  }
-  for (int32_t i = 0; i < FlashPart.BlockCount; ++i) {
-    if (!Treated(i)) continue;
-    const FlashBlockRecord& block = FlashPart.FlashBlockTable[i];
-    if (BlockInside(block, sourceSize) == 0) return Fail(owner, kMsgBlocksBeyondImage);
-    if (TreatmentOf(block.Attrib).atOnce == 0) continue;
-    if (PageTablesFor(block.BlockSize) > kMaxPageTables) {
-      TheDesktop().ShowMessageBox(owner, kMsgOnceTooLarge, kOnceFlashCaption, kMbIconHand);
-      return Fail(owner, kMsgOncePreProcessFailed, kOncePreProcessCaption);
-    }
-    if (block.BlockSize == 0 || block.BlockSize % kPageSize != 0) {
-      return Fail(owner, kMsgOncePartialPage);
-    }
-  }
-  return 1;
-}
-
-int EraseStep(WindowHandle owner, const FlashBlockRecord& block, uint32_t index) {
-  SetProgressPhase(owner, kPhaseErasing);
-  SetProgressPercent(owner, 100, 100);
-  MarkBlockMap(block.FileOffset, block.BlockSize, kCellErased);
-  EraseFlashBlock(block.LinearPtr, block.BlockSize, index);
-  if (On(Options.AutoBlankCheck) &&
-      BlankCheckBlock(owner, block.LinearPtr, block.FileOffset, block.BlockSize) == 0) {
-    return Fail(owner, kMsgBlankCheckFailed);
-  }
-  return 1;
-}
-
-int ProgramStep(WindowHandle owner, const FlashBlockRecord& block, uint32_t index,
-                const uint8_t* source) {
-  for (uint32_t k = 0; k < PieceCount(block.BlockSize); ++k) {
-    Piece piece = PieceOf(block.BlockSize, k);
-    SetProgressPhase(owner, kPhaseFlashing);
-    SetProgressPercent(owner, piece.offset, block.BlockSize);
-    MarkBlockMap(block.FileOffset + piece.offset, piece.count, kCellProgrammed);
-    // With the verify off nothing else would notice a piece programmed from stale data.
-    if (ProgramFlashPiece(block.LinearPtr + piece.offset, block.FileOffset + piece.offset,
-                          piece.count, index, source) == 0) {
-      return Fail(owner, kMsgProgramDataNotSent);
-    }
-  }
-  return 1;
-}
-
-int VerifyStep(WindowHandle owner, const FlashBlockRecord& block, const uint8_t* source) {
-  for (uint32_t k = 0; k < PieceCount(block.BlockSize); ++k) {
-    Piece piece = PieceOf(block.BlockSize, k);
-    SetProgressPhase(owner, kPhaseVerifying);
-    SetProgressPercent(owner, piece.offset, block.BlockSize);
-    if (VerifyFlashPiece(block.LinearPtr + piece.offset, block.FileOffset + piece.offset,
-                         piece.count, source) == 0) {
-      return Fail(owner, kMsgVerifyFailed);
-    }
-  }
-  return 1;
-}
+constexpr uint8_t kErasedByte = 0xFF;
 
 const char* OnceFlashFailure(int32_t status) {
   switch (status) {
@@ -128,91 +25,179 @@ const char* OnceFlashFailure(int32_t status) {
   }
 }
 
-int AtOnceStep(WindowHandle owner, const FlashBlockRecord& block, uint32_t index,
-               const uint8_t* source, uint32_t sourceSize) {
-  Desktop& desktop = TheDesktop();
-  OnceFlashMemory.BlockSize = block.BlockSize;
-  if (PrepareOnceFlashMemory(owner, block.FileOffset, source, sourceSize) != 0) {
-    DisconnectBios(owner);
-    desktop.ShowMessageBox(owner, kMsgOncePreProcessFailed, kOncePreProcessCaption, kMbIconHand);
-    ReleaseOnceFlashMemory(owner);
-    RestProgress(owner);
-    return 0;
+// One run of the passes over the treated blocks of an open session.
+class Passes {
+ public:
+  Passes(FlashServices& flash, WindowHandle owner, const FlashSource& source,
+         const PassOptions& options)
+      : flash_(flash), owner_(owner), source_(source), options_(options) {}
+
+  Outcome Run() {
+    Outcome opened = OpenFlashSession(flash_, owner_, source_.romSize);
+    if (opened != Outcome::kDone) return opened;
+    const std::vector<TreatedBlock> treated =
+        TreatedBlocks(flash_.part.Blocks(), source_.selection);
+    if (Outcome checked = CheckTable(treated); checked != Outcome::kDone) return checked;
+    for (const TreatedBlock& t : treated) {
+      if (Outcome done = FlashBlock(t); done != Outcome::kDone) return done;
+    }
+    if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
+    flash_.progress.Rest();
+    return Outcome::kDone;
   }
-  uint32_t flags = (On(Options.AutoBlankCheck) ? kOnceFlashBlankCheck : 0) |
-                   (On(Options.AutoVerify) ? kOnceFlashVerify : 0);
-  CursorShape previous = desktop.SetCursor(CursorShape::kAtOnce);
-  MarkBlockMap(block.FileOffset, block.BlockSize, kCellProgrammed);
-  SetBiosParams(OnceFlashMemory.PageTableCount, OnceFlashMemory.PageTablePhysical[0],
-                block.LinearPtr, block.BlockSize, index, flags, 0, 0);
-  if (BiosCall(biosfn::kOnceFlash) != 1) {
-    int32_t status = BiosCalls.Status;
-    DisconnectBios(owner);
-    RestProgress(owner);
-    desktop.ShowMessageBox(owner, OnceFlashFailure(status), kOnceFlashCaption, kMbIconHand);
+
+ private:
+  // Closes the session, then tells why the flash stopped. A disconnect the program cannot go on
+  // from has shown its own message, and nothing more is shown.
+  Outcome Fail(const char* text, const char* caption = kProgramName) {
+    if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
+    flash_.desktop.ShowMessageBox(owner_, text, caption, kMbIconHand);
+    flash_.progress.Rest();
+    return Outcome::kFailed;
+  }
+
+  // kDone when every treated block can be flashed to the end; nothing has been erased yet.
+  Outcome CheckTable(const std::vector<TreatedBlock>& treated) {
+    if (flash_.part.Blocks().empty()) return Fail(kMsgNoFlashBlocks);
+    for (const TreatedBlock& t : treated) {
+      if (!BlockInside(t.block, source_.size)) return Fail(kMsgBlocksBeyondImage);
+      if (!t.treatment.atOnce) continue;
+      if (PageTablesFor(t.block.BlockSize) > kMaxPageTables) {
+        flash_.desktop.ShowMessageBox(owner_, kMsgOnceTooLarge, kOnceFlashCaption, kMbIconHand);
+        return Fail(kMsgOncePreProcessFailed, kOncePreProcessCaption);
+      }
+      if (t.block.BlockSize == 0 || t.block.BlockSize % kPageSize != 0) {
+        return Fail(kMsgOncePartialPage);
+      }
+    }
+    return Outcome::kDone;
+  }
+
+  Outcome FlashBlock(const TreatedBlock& t) {
+    if (t.treatment.erase) {
+      if (Outcome erased = EraseStep(t); erased != Outcome::kDone) return erased;
+    }
+    if (t.treatment.program) {
+      if (Outcome programmed = ProgramStep(t); programmed != Outcome::kDone) return programmed;
+    }
+    if (t.treatment.atOnce) {
+      if (Outcome flashed = AtOnceStep(t); flashed != Outcome::kDone) return flashed;
+    }
+    if ((t.treatment.program || t.treatment.atOnce) && options_.verify) return VerifyStep(t);
+    return Outcome::kDone;
+  }
+
+  Outcome EraseStep(const TreatedBlock& t) {
+    const FlashBlockRecord& block = t.block;
+    flash_.progress.SetPhase(ProgressPhase::kErasing);
+    flash_.progress.SetPercent(100, 100);
+    flash_.progress.Mark(block.FileOffset, block.BlockSize, CellState::kErased);
+    // The erase's own answer is not trusted either way: the blank check reads what it did.
+    flash_.caller.SetParams(
+        {flash_.part.PartCode(), block.LinearPtr, block.BlockSize, t.index, 0, 0, 0, 0});
+    flash_.caller.Call(biosfn::kEraseBlock);
+    if (options_.blankCheck && !BlankCheck(block)) return Fail(kMsgBlankCheckFailed);
+    return Outcome::kDone;
+  }
+
+  // True when every byte of the block reads back erased.
+  bool BlankCheck(const FlashBlockRecord& block) {
+    for (uint32_t k = 0; k < PieceCount(block.BlockSize); ++k) {
+      Piece piece = PieceOf(block.BlockSize, k);
+      bool read = ReadFlashPiece(flash_.caller, block.LinearPtr + piece.offset, piece.count);
+      flash_.progress.SetPhase(ProgressPhase::kBlankCheck);
+      flash_.progress.SetPercent(piece.offset, block.BlockSize);
+      flash_.progress.Mark(block.FileOffset + piece.offset, piece.count, CellState::kBlankChecked);
+      const uint8_t* bytes = flash_.caller.Received();
+      if (!read || !std::all_of(bytes, bytes + piece.count,
+                                [](uint8_t byte) { return byte == kErasedByte; })) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  Outcome ProgramStep(const TreatedBlock& t) {
+    const FlashBlockRecord& block = t.block;
+    for (uint32_t k = 0; k < PieceCount(block.BlockSize); ++k) {
+      Piece piece = PieceOf(block.BlockSize, k);
+      flash_.progress.SetPhase(ProgressPhase::kFlashing);
+      flash_.progress.SetPercent(piece.offset, block.BlockSize);
+      flash_.progress.Mark(block.FileOffset + piece.offset, piece.count, CellState::kProgrammed);
+      // The BIOS would program what the send buffer held from the piece before, and with the
+      // verify off nothing else would notice.
+      if (!flash_.caller.FillSendBuffer(source_.bytes + block.FileOffset + piece.offset,
+                                        piece.count)) {
+        return Fail(kMsgProgramDataNotSent);
+      }
+      flash_.caller.SetParams({flash_.part.PartCode(), block.LinearPtr + piece.offset, piece.count,
+                               t.index, 0, 0, 0, 0});
+      flash_.caller.Call(biosfn::kProgramFlash);
+    }
+    return Outcome::kDone;
+  }
+
+  Outcome VerifyStep(const TreatedBlock& t) {
+    const FlashBlockRecord& block = t.block;
+    for (uint32_t k = 0; k < PieceCount(block.BlockSize); ++k) {
+      Piece piece = PieceOf(block.BlockSize, k);
+      flash_.progress.SetPhase(ProgressPhase::kVerifying);
+      flash_.progress.SetPercent(piece.offset, block.BlockSize);
+      bool read = ReadFlashPiece(flash_.caller, block.LinearPtr + piece.offset, piece.count);
+      flash_.progress.Mark(block.FileOffset + piece.offset, piece.count, CellState::kVerified);
+      if (!read || std::memcmp(flash_.caller.Received(),
+                               source_.bytes + block.FileOffset + piece.offset, piece.count) != 0) {
+        return Fail(kMsgVerifyFailed);
+      }
+    }
+    return Outcome::kDone;
+  }
+
+  Outcome AtOnceStep(const TreatedBlock& t) {
+    const FlashBlockRecord& block = t.block;
+    Desktop& desktop = flash_.desktop;
+    OnceFlashMemory memory(flash_.link, flash_.allocator);
+    if (!memory.Prepare(desktop, flash_.progress, owner_, block.BlockSize, block.FileOffset,
+                        source_.bytes, source_.size)) {
+      if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
+      desktop.ShowMessageBox(owner_, kMsgOncePreProcessFailed, kOncePreProcessCaption, kMbIconHand);
+      memory.Release();
+      flash_.progress.Rest();
+      return Outcome::kFailed;
+    }
+    uint32_t flags =
+        (options_.blankCheck ? kOnceFlashBlankCheck : 0) | (options_.verify ? kOnceFlashVerify : 0);
+    CursorShape previous = desktop.SetCursor(CursorShape::kAtOnce);
+    flash_.progress.Mark(block.FileOffset, block.BlockSize, CellState::kProgrammed);
+    flash_.caller.SetParams({memory.PageTableCount(), memory.FirstPageTablePhysical(),
+                             block.LinearPtr, block.BlockSize, t.index, flags, 0, 0});
+    BiosAnswer answer = flash_.caller.Call(biosfn::kOnceFlash);
+    if (!answer.Succeeded()) {
+      if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
+      flash_.progress.Rest();
+      desktop.ShowMessageBox(owner_, OnceFlashFailure(answer.status), kOnceFlashCaption,
+                             kMbIconHand);
+      desktop.SetCursor(previous);
+      memory.Release();
+      return Outcome::kFailed;
+    }
+    flash_.progress.Mark(block.FileOffset, block.BlockSize, CellState::kProgrammed);
     desktop.SetCursor(previous);
-    ReleaseOnceFlashMemory(owner);
-    return 0;
+    memory.Release();
+    return Outcome::kDone;
   }
-  MarkBlockMap(block.FileOffset, block.BlockSize, kCellProgrammed);
-  desktop.SetCursor(previous);
-  ReleaseOnceFlashMemory(owner);
-  return 1;
-}
+
+  FlashServices& flash_;
+  WindowHandle owner_;
+  const FlashSource& source_;
+  const PassOptions& options_;
+};
 
 }  // namespace
 
-void EraseFlashBlock(uint32_t linear, uint32_t size, uint32_t blockIndex) {
-  SetBiosParams(FlashPart.FlashPartCode, linear, size, blockIndex, 0, 0, 0, 0);
-  BiosCall(biosfn::kEraseBlock);
-}
-
-int ProgramFlashPiece(uint32_t linear, uint32_t fileOffset, uint32_t count, uint32_t blockIndex,
-                      const uint8_t* source) {
-  if (!WriteMemoryBulk(BiosCalls.SendBuffer.linear, source + fileOffset, count)) return 0;
-  SetBiosParams(FlashPart.FlashPartCode, linear, count, blockIndex, 0, 0, 0, 0);
-  BiosCall(biosfn::kProgramFlash);
-  return 1;
-}
-
-int VerifyFlashPiece(uint32_t linear, uint32_t fileOffset, uint32_t count, const uint8_t* source) {
-  bool read = ReadPiece(linear, count);
-  MarkBlockMap(fileOffset, count, kCellVerified);
-  if (!read) return 0;
-  return std::memcmp(DriverBlocks.BulkReply, source + fileOffset, count) == 0 ? 1 : 0;
-}
-
-int BlankCheckBlock(WindowHandle owner, uint32_t linear, uint32_t fileOffset, uint32_t size) {
-  for (uint32_t k = 0; k < PieceCount(size); ++k) {
-    Piece piece = PieceOf(size, k);
-    bool read = ReadPiece(linear + piece.offset, piece.count);
-    SetProgressPhase(owner, kPhaseBlankCheck);
-    SetProgressPercent(owner, piece.offset, size);
-    MarkBlockMap(fileOffset + piece.offset, piece.count, kCellBlankChecked);
-    if (!read || std::memcmp(DriverBlocks.BulkReply, kErasedPiece, piece.count) != 0) return 0;
-  }
-  return 1;
-}
-
-int FlashBlocks(WindowHandle owner, const uint8_t* source, uint32_t sourceSize) {
-  ConnectBios(owner);
-  if (CheckTable(owner, sourceSize) == 0) return 0;
-  for (int32_t i = 0; i < FlashPart.BlockCount; ++i) {
-    if (!Treated(i)) continue;
-    const FlashBlockRecord block = FlashPart.FlashBlockTable[i];
-    uint32_t index = static_cast<uint32_t>(i);
-    BlockTreatment t = TreatmentOf(block.Attrib);
-    if (t.erase == 1 && EraseStep(owner, block, index) == 0) return 0;
-    if (t.program == 1 && ProgramStep(owner, block, index, source) == 0) return 0;
-    if (t.atOnce == 1 && AtOnceStep(owner, block, index, source, sourceSize) == 0) return 0;
-    if ((t.program == 1 || t.atOnce == 1) && On(Options.AutoVerify) &&
-        VerifyStep(owner, block, source) == 0) {
-      return 0;
-    }
-  }
-  DisconnectBios(owner);
-  RestProgress(owner);
-  return 1;
+Outcome FlashBlocks(FlashServices& flash, WindowHandle owner, const FlashSource& source,
+                    const PassOptions& options) {
+  return Passes(flash, owner, source, options).Run();
 }
 
 }  // namespace ql

@@ -1,30 +1,33 @@
-// What every pass over the flash block table shares: how a block's Attrib decides its treatment,
-// how a block is cut into transfer pieces, whether a block lies inside the buffer it is read from
-// or written into, and the one reader that copies a block out of the flash part.
+// What every pass over the flash block table shares: which blocks a pass treats, how a block is cut
+// into transfer pieces, and the one reader that copies flash contents out of the part.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 #include "bios/flash_part.h"
+#include "driver/bios_call.h"
 
 namespace ql {
 
-// The treatment a block's Attrib asks for, tested in this order: 0 erases and programs, exactly 4
-// goes to the BIOS whole (at once), bit 3 erases and bit 4 programs, anything else is left alone.
-struct BlockTreatment {
-  uint32_t erase = 0;
-  uint32_t program = 0;
-  uint32_t atOnce = 0;
-};
-BlockTreatment TreatmentOf(uint32_t attrib);
-// 1 when a flash touches the block at all.
-uint32_t BlockIsFlashed(uint32_t attrib);
-// 1 when a flash rewrites the whole block (erase and program, or at once), so that every byte of
-// it ends up as the source holds it.
-uint32_t BlockIsRewritten(uint32_t attrib);
+// The blocks a DMI-only flash rewrites, by table index.
+using BlockSelection = std::array<bool, kMaxBlockRecords>;
 
-// A block is handled in pieces of at most TransferSize bytes. A last piece shorter than that is
-// still a piece: the BIOS takes any count up to TransferSize, and leaving it out would leave the
+// One block a pass works on, in table order.
+struct TreatedBlock {
+  FlashBlockRecord block;
+  uint32_t index = 0;  // in the block table: the BIOS wants it back
+  BlockTreatment treatment;
+};
+
+// Every block a flash touches, in table order; with a selection, only the selected ones among them.
+std::vector<TreatedBlock> TreatedBlocks(std::span<const FlashBlockRecord> blocks,
+                                        const BlockSelection* selection = nullptr);
+
+// A block is handled in pieces of at most kTransferSize bytes. A last piece shorter than that is
+// still a piece: the BIOS takes any count up to kTransferSize, and leaving it out would leave the
 // end of an erased block blank in the part.
 struct Piece {
   uint32_t offset = 0;  // from the block's start
@@ -33,16 +36,17 @@ struct Piece {
 uint32_t PieceCount(uint32_t blockSize);
 Piece PieceOf(uint32_t blockSize, uint32_t index);
 
-// 1 when the block's bytes [FileOffset, FileOffset + BlockSize) lie inside a buffer of `size`
-// bytes.
-uint32_t BlockInside(const FlashBlockRecord& block, uint32_t size);
+// Reads `count` bytes (at most kTransferSize) of the part at `linear` with ReadFlash, within an
+// open session; the bytes are then at caller.Received(). False when the BIOS refused or the driver
+// did not hand the receive buffer over: the buffer then still holds an earlier read, which proves
+// nothing about this piece.
+[[nodiscard]] bool ReadFlashPiece(BiosCaller& caller, uint32_t linear, uint32_t count);
 
-// Reads one block out of the part into buffer + FileOffset with ReadFlash, piece by piece, within
-// an open session. A failed read (the BIOS refused, or the driver did not fetch the receive
-// buffer) is tried again by the next attempt, and a block gets as many
-// attempts as it has pieces, so every failure leaves the block's last piece unread (the buffer
-// keeps what it held there). Answers the number of pieces left unread: 0 for a whole block. The
-// caller makes sure the block lies inside the buffer (BlockInside).
-uint32_t ReadFlashBlock(const FlashBlockRecord& block, uint8_t* buffer);
+// Reads one block out of the part into buffer + FileOffset, piece by piece. A failed read is tried
+// again by the next attempt, and a block gets as many attempts as it has pieces, so every failure
+// leaves the block's last piece unread (the buffer keeps what it held there). Answers the number
+// of pieces left unread: 0 for a whole block. The caller makes sure the block lies inside the
+// buffer (BlockInside).
+uint32_t ReadFlashBlock(BiosCaller& caller, const FlashBlockRecord& block, uint8_t* buffer);
 
 }  // namespace ql

@@ -1,53 +1,16 @@
 #include "flash/once_flash.h"
 
-#include "driver/driver_requests.h"
-#include "flash/progress.h"
 #include "platform/bytes.h"
-#include "platform/platform.h"
 
 namespace ql {
-
-OnceFlashMemoryState OnceFlashMemory;
 
 namespace {
 
 constexpr uint32_t kEntrySize = 4;
 
-int Refuse(WindowHandle owner, const char* text) {
-  TheDesktop().ShowMessageBox(owner, text, kOnceFlashCaption, kMbIconHand);
-  return -1;
-}
-
-void WriteEntry(uint32_t linear, uint32_t physical) {
-  uint8_t entry[kEntrySize];
-  PutLe32(entry, physical);
-  WriteMemory(linear, entry, kEntrySize);
-}
-
-// Gives back whatever exists, finished or not, and forgets it.
-void FreeAll() {
-  OnceFlashMemoryState& m = OnceFlashMemory;
-  if (m.PageArray != nullptr) {
-    for (uint32_t p = 0; p < m.PageCount; ++p) {
-      if (m.PageArray[p] == 0) continue;
-      FreeKernelMemory(m.PageArray[p]);
-      m.PageArray[p] = 0;
-    }
-  }
-  HeapFreeIfSet(m.PageArray);
-  m.PageArray = nullptr;
-  if (m.DirectoryLinear != 0) FreeKernelMemory(m.DirectoryLinear);
-  m.DirectoryLinear = m.DirectoryPhysical = 0;
-  for (uint32_t t = 0; t < kMaxPageTables; ++t) {
-    if (m.PageTableLinear[t] != 0) FreeKernelMemory(m.PageTableLinear[t]);
-    m.PageTableLinear[t] = m.PageTablePhysical[t] = 0;
-  }
-  m.Complete = 0;
-}
-
-int Fail(WindowHandle owner, const char* text) {
-  FreeAll();
-  return Refuse(owner, text);
+bool Refuse(Desktop& desktop, WindowHandle owner, const char* text) {
+  desktop.ShowMessageBox(owner, text, kOnceFlashCaption, kMbIconHand);
+  return false;
 }
 
 }  // namespace
@@ -56,55 +19,83 @@ uint32_t PageTablesFor(uint32_t blockSize) {
   return blockSize / kBytesPerPageTable + (blockSize % kBytesPerPageTable != 0 ? 1 : 0);
 }
 
-int PrepareOnceFlashMemory(WindowHandle owner, uint32_t fileOffset, const uint8_t* source,
-                           uint32_t sourceSize) {
-  OnceFlashMemoryState& m = OnceFlashMemory;
-  FreeAll();
-  m.PageTableCount = PageTablesFor(m.BlockSize);
-  if (m.PageTableCount > kMaxPageTables) return Refuse(owner, kMsgOnceTooLarge);
+OnceFlashMemory::OnceFlashMemory(DriverLink& link, Allocator& allocator)
+    : link_(link), allocator_(allocator) {}
 
-  m.PageCount = m.BlockSize / kPageSize;
-  m.PageArray = static_cast<uint32_t*>(HeapAllocZeroed(m.PageCount * kEntrySize));
-  if (m.PageArray == nullptr) return Refuse(owner, kMsgOncePagePointer);
+OnceFlashMemory::~OnceFlashMemory() {
+  Release();
+}
 
-  KernelBuffer directory = AllocateKernelMemory(m.PageTableCount * kPageSize);
-  if (directory.linear == 0) return Fail(owner, kMsgOnceKernelMemory);
-  m.DirectoryLinear = directory.linear;
-  m.DirectoryPhysical = directory.physical;
-  for (uint32_t t = 0; t < m.PageTableCount; ++t) {
-    KernelBuffer table = AllocateKernelMemory(kPageSize);
-    if (table.linear == 0) return Fail(owner, kMsgOnceKernelMemory);
-    m.PageTableLinear[t] = table.linear;
-    m.PageTablePhysical[t] = table.physical;
+void OnceFlashMemory::WriteEntry(uint32_t linear, uint32_t physical) {
+  uint8_t entry[kEntrySize];
+  PutLe32(entry, physical);
+  // A write the driver refused is not seen here: with the verify on, the block then fails it.
+  (void)link_.WriteMemory(linear, entry, kEntrySize);
+}
+
+bool OnceFlashMemory::Fail(Desktop& desktop, WindowHandle owner, const char* text) {
+  Release();
+  return Refuse(desktop, owner, text);
+}
+
+bool OnceFlashMemory::Prepare(Desktop& desktop, Progress& progress, WindowHandle owner,
+                              uint32_t blockSize, uint32_t fileOffset, const uint8_t* source,
+                              uint32_t sourceSize) {
+  Release();
+  pageTableCount_ = PageTablesFor(blockSize);
+  if (pageTableCount_ > kMaxPageTables) return Refuse(desktop, owner, kMsgOnceTooLarge);
+
+  const uint32_t pageCount = blockSize / kPageSize;
+  pages_ = HeapArray<uint32_t>::Allocate(allocator_, pageCount);
+  if (pages_.empty()) return Refuse(desktop, owner, kMsgOncePagePointer);
+
+  KernelBuffer directory = link_.AllocateKernelMemory(pageTableCount_ * kPageSize);
+  if (directory.linear == 0) return Fail(desktop, owner, kMsgOnceKernelMemory);
+  directoryLinear_ = directory.linear;
+  directoryPhysical_ = directory.physical;
+  for (uint32_t t = 0; t < pageTableCount_; ++t) {
+    KernelBuffer table = link_.AllocateKernelMemory(kPageSize);
+    if (table.linear == 0) return Fail(desktop, owner, kMsgOnceKernelMemory);
+    pageTableLinear_[t] = table.linear;
+    pageTablePhysical_[t] = table.physical;
   }
-  for (uint32_t t = 0; t < m.PageTableCount; ++t) {
-    WriteEntry(m.DirectoryLinear + kEntrySize * t, m.PageTablePhysical[t]);
+  for (uint32_t t = 0; t < pageTableCount_; ++t) {
+    WriteEntry(directoryLinear_ + kEntrySize * t, pageTablePhysical_[t]);
   }
 
-  SetProgressPhase(owner, kPhasePreparing);
-  for (uint32_t p = 0; p < m.PageCount; ++p) {
-    KernelBuffer page = AllocateKernelMemory(kPageSize);
+  progress.SetPhase(ProgressPhase::kPreparing);
+  for (uint32_t p = 0; p < pageCount; ++p) {
+    KernelBuffer page = link_.AllocateKernelMemory(kPageSize);
     if (page.linear == 0) {
-      RestProgress(owner);
-      return Fail(owner, kMsgOnceKernelMemory);
+      progress.Rest();
+      return Fail(desktop, owner, kMsgOnceKernelMemory);
     }
-    m.PageArray[p] = page.linear;
-    WriteEntry(m.PageTableLinear[p / kPageTableEntries] + kEntrySize * (p % kPageTableEntries),
+    pages_[p] = page.linear;
+    WriteEntry(pageTableLinear_[p / kPageTableEntries] + kEntrySize * (p % kPageTableEntries),
                page.physical);
     // Wide: an offset near the top of 32 bits must not wrap back inside the source.
     uint64_t from = static_cast<uint64_t>(fileOffset) + static_cast<uint64_t>(p) * kPageSize;
-    if (from + kPageSize > sourceSize) return Fail(owner, kMsgOnceCopy);
-    WriteMemoryBulk(page.linear, source + from, kPageSize);
-    SetProgressPercent(owner, p, m.PageCount);
+    if (from + kPageSize > sourceSize) return Fail(desktop, owner, kMsgOnceCopy);
+    (void)link_.WriteMemoryBulk(page.linear, source + from, kPageSize);
+    progress.SetPercent(p, pageCount);
   }
-  RestProgress(owner);
-  m.Complete = 1;
-  return 0;
+  progress.Rest();
+  return true;
 }
 
-void ReleaseOnceFlashMemory(WindowHandle) {
-  if (OnceFlashMemory.Complete == 0) return;
-  FreeAll();
+void OnceFlashMemory::Release() {
+  for (uint32_t& page : pages_) {
+    if (page == 0) continue;
+    link_.FreeKernelMemory(page);
+    page = 0;
+  }
+  pages_.reset();
+  if (directoryLinear_ != 0) link_.FreeKernelMemory(directoryLinear_);
+  directoryLinear_ = directoryPhysical_ = 0;
+  for (uint32_t t = 0; t < kMaxPageTables; ++t) {
+    if (pageTableLinear_[t] != 0) link_.FreeKernelMemory(pageTableLinear_[t]);
+    pageTableLinear_[t] = pageTablePhysical_[t] = 0;
+  }
 }
 
 }  // namespace ql

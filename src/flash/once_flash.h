@@ -5,8 +5,11 @@
 
 #include <cstdint>
 
+#include "driver/driver_link.h"
+#include "driver/wire.h"
+#include "flash/progress.h"
+#include "platform/allocator.h"
 #include "platform/desktop.h"
-#include "rom/bcp_layout.h"
 
 namespace ql {
 
@@ -20,31 +23,47 @@ inline constexpr const char* kMsgOnceCopy = "copy Rom file to once flash memory 
 // One page table maps 4 MiB; four bound an at-once block at 16 MiB.
 inline constexpr uint32_t kBytesPerPageTable = kPageTableEntries * kPageSize;
 
-struct OnceFlashMemoryState {
-  uint32_t BlockSize = 0;  // recorded by the block passes before the preparation
-  uint32_t PageTableCount = 0;
-  uint32_t PageCount = 0;
-  uint32_t DirectoryLinear = 0, DirectoryPhysical = 0;
-  uint32_t PageTableLinear[kMaxPageTables] = {};
-  uint32_t PageTablePhysical[kMaxPageTables] = {};
-  uint32_t* PageArray = nullptr;  // heap: the linear address of every data page, 0 where none
-  uint32_t Complete = 0;
-};
-
-extern OnceFlashMemoryState OnceFlashMemory;
-
 // Page tables an at-once block of `blockSize` bytes needs: one per started 4 MiB.
 uint32_t PageTablesFor(uint32_t blockSize);
 
-// Builds the memory for the recorded block size from the source bytes at `fileOffset`: the
-// directory, the page tables, and a kernel page for every 4096 bytes, each filled from the source.
-// 0 when ready; -1 after a failure, whose message has been shown and whose memory has all been
-// given back. A page is copied only when all of its 4096 bytes lie inside the `sourceSize` bytes
-// of the source; otherwise the preparation fails rather than read past the source.
-int PrepareOnceFlashMemory(WindowHandle owner, uint32_t fileOffset, const uint8_t* source,
-                           uint32_t sourceSize);
+class OnceFlashMemory {
+ public:
+  OnceFlashMemory(DriverLink& link, Allocator& allocator);
+  ~OnceFlashMemory();  // Release
+  OnceFlashMemory(const OnceFlashMemory&) = delete;
+  OnceFlashMemory& operator=(const OnceFlashMemory&) = delete;
 
-// Frees everything a finished preparation holds; does nothing after none.
-void ReleaseOnceFlashMemory(WindowHandle owner);
+  // Builds the memory for a block of `blockSize` bytes from the source bytes at `fileOffset`: the
+  // directory, the page tables, and a kernel page for every 4096 bytes, each filled from the
+  // source. True when ready; false after a failure, whose message has been shown and whose memory
+  // has all been given back. A page is copied only when all of its 4096 bytes lie inside the
+  // `sourceSize` bytes of the source; otherwise the preparation fails rather than read past the
+  // source.
+  [[nodiscard]] bool Prepare(Desktop& desktop, Progress& progress, WindowHandle owner,
+                             uint32_t blockSize, uint32_t fileOffset, const uint8_t* source,
+                             uint32_t sourceSize);
+
+  uint32_t PageTableCount() const { return pageTableCount_; }
+  uint32_t FirstPageTablePhysical() const { return pageTablePhysical_[0]; }
+  // Where the directory of the page tables lies in physical memory; 0 when none is held.
+  uint32_t DirectoryPhysical() const { return directoryPhysical_; }
+
+  // Frees every kernel page, table and the directory it holds; safe to call twice.
+  void Release();
+
+ private:
+  // Writes one 4-byte entry of the directory or a page table.
+  void WriteEntry(uint32_t linear, uint32_t physical);
+  // Gives back whatever exists, finished or not, shows `text` and answers false.
+  bool Fail(Desktop& desktop, WindowHandle owner, const char* text);
+
+  DriverLink& link_;
+  Allocator& allocator_;
+  uint32_t pageTableCount_ = 0;
+  uint32_t directoryLinear_ = 0, directoryPhysical_ = 0;
+  uint32_t pageTableLinear_[kMaxPageTables] = {};
+  uint32_t pageTablePhysical_[kMaxPageTables] = {};
+  HeapArray<uint32_t> pages_;  // the linear address of every data page, 0 where none
+};
 
 }  // namespace ql

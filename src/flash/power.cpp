@@ -2,48 +2,39 @@
 
 #include <cstdio>
 
-#include "app/program_message.h"
-#include "app/manufacturing_log.h"
-#include "app/startup.h"
-#include "platform/platform.h"
-
 namespace ql {
 
-PowerState Power;
-
-int CheckAcPower(WindowHandle owner) {
-  PowerStatus status = TheMachine().GetPowerStatus();
-  if (status.acLineStatus == kAcLineOnline) return 1;
+std::optional<int> CheckAcPower(Machine& machine, Desktop& desktop, WindowHandle owner) {
+  PowerStatus status = machine.GetPowerStatus();
+  if (status.acLineStatus == kAcLineOnline) return std::nullopt;
   bool low = status.batteryFlag == kBatteryFlagLow || status.batteryFlag == kBatteryFlagCritical;
-  Power.PowerAnswer = ProgramMessage(owner, low ? kMsgBatteryLow : kMsgPlugInAdapter,
-                                     kMbAbortRetryIgnore | kMbIconExclamation);
-  return 0;
+  return ProgramMessage(desktop, owner, low ? kMsgBatteryLow : kMsgPlugInAdapter,
+                        kMbAbortRetryIgnore | kMbIconExclamation);
 }
 
-int ShutdownSystem(WindowHandle owner) {
-  Machine& machine = TheMachine();
-  bool restart = Startup.ManufacturingMode != 0;
-  if (Startup.OsFamily == kWin98) {
-    AppendLogLine(kLogWin98Shutdown);
-    machine.ExitWindows(restart ? kEwxReboot : kEwxShutdown);
-    return 1;
+bool ShutdownSystem(Machine& machine, Desktop& desktop, EventLog& log, WindowHandle owner,
+                    const ShutdownRequest& request) {
+  if (request.win9x) {
+    log.Line(kLogWin98Shutdown);
+    machine.ExitWindows(request.restart ? kEwxReboot : kEwxShutdown);
+    return true;
   }
   if (!machine.EnableShutdownPrivilege()) {
-    ProgramMessage(owner, kMsgCannotShutdown, kMbIconExclamation);
-    return 0;
+    ProgramMessage(desktop, owner, kMsgCannotShutdown, kMbIconExclamation);
+    return false;
   }
-  AppendLogLine(kLogWin2000Shutdown);
-  machine.ExitWindows(restart ? kEwxReboot : kEwxPowerOff);
-  return 1;
+  log.Line(kLogWin2000Shutdown);
+  machine.ExitWindows(request.restart ? kEwxReboot : kEwxPowerOff);
+  return true;
 }
 
-int ShutdownBoxTick() {
-  Power.ShutdownCountdown -= 1;
-  return Power.ShutdownCountdown < 0 ? 1 : 0;
+bool ShutdownCountdown::Tick() {
+  seconds_ -= 1;
+  return seconds_ < 0;
 }
 
-void ShutdownBoxText(char (&text)[kShutdownBoxTextSize]) {
-  std::snprintf(text, sizeof text, kShutdownBoxTextFormat, Power.ShutdownCountdown);
+void ShutdownCountdown::Text(char (&text)[kShutdownBoxTextSize]) const {
+  std::snprintf(text, sizeof text, kShutdownBoxTextFormat, seconds_);
 }
 
 }  // namespace ql

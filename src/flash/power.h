@@ -1,10 +1,12 @@
-// The two guards around a flash: mains power before it, and the shutdown (or, on the factory
-// line, the restart) after it that lets the new BIOS run.
+// The two guards around a flash: mains power before it, and the shutdown (or, on the factory line,
+// the restart) after it that lets the new BIOS run.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "platform/desktop.h"
+#include "platform/machine.h"
 
 namespace ql {
 
@@ -19,6 +21,10 @@ inline constexpr uint8_t kAcLineOnline = 1;
 inline constexpr uint8_t kBatteryFlagLow = 2;
 inline constexpr uint8_t kBatteryFlagCritical = 4;
 
+// The lines the manufacturing log gets as the system goes down.
+inline constexpr const char* kLogWin98Shutdown = "Win98 is going to Shutdown!!";
+inline constexpr const char* kLogWin2000Shutdown = "Win2000 is going to Shutdown!!";
+
 // The shutdown box: seconds it opens with, the text it shows, its timer period.
 inline constexpr int kShutdownSeconds = 10;
 inline constexpr const char* kShutdownBoxTextFormat =
@@ -27,28 +33,41 @@ inline constexpr uint32_t kShutdownBoxTextSize = 64;
 inline constexpr uint32_t kShutdownBoxTimerMs = 1000;
 inline constexpr int kShutdownBoxProgressStep = 10;
 
-struct PowerState {
-  int PowerAnswer = 0;        // the button chosen in the last power message
-  int ShutdownCountdown = 0;  // seconds left in the shutdown box
+// Where the events of a run are written down: the manufacturing log answers.
+class EventLog {
+ public:
+  virtual ~EventLog() = default;
+  virtual void Line(const char* text) = 0;
 };
 
-extern PowerState Power;
+// Nothing on mains power. Otherwise the battery message (low or critical) or the adapter message
+// is shown with Abort, Retry and Ignore, and the answer is the button chosen.
+std::optional<int> CheckAcPower(Machine& machine, Desktop& desktop, WindowHandle owner);
 
-// 1 on mains power. Otherwise the battery message (low or critical) or the adapter message is
-// shown with Abort, Retry and Ignore, its answer kept in PowerAnswer, and the answer is 0.
-int CheckAcPower(WindowHandle owner);
+// How the system is brought down after a flash.
+struct ShutdownRequest {
+  bool win9x = false;    // the Windows 98 family: no privilege to ask for
+  bool restart = false;  // manufacturing mode restarts instead of switching off
+};
 
-// Shuts the system down, or restarts it in manufacturing mode. 1 when the platform was asked to;
-// 0 when the shutdown privilege was refused (the user has been told to shut down by hand).
-int ShutdownSystem(WindowHandle owner);
+// Shuts the system down, or restarts it. True when the platform was asked to; false when the
+// shutdown privilege was refused (the user has been told to shut down by hand).
+bool ShutdownSystem(Machine& machine, Desktop& desktop, EventLog& log, WindowHandle owner,
+                    const ShutdownRequest& request);
 
-// The shutdown box's decisions, for the box's window procedure. The flash job sets the countdown
-// and writes the box's log line before it opens the box; the box procedure only counts and shows.
-//
-// One timer tick: one second less. 1 when the countdown has run out (the box ends with a
-// shutdown); 0 while it goes on, after which the box shows ShutdownBoxText and steps its bar.
-int ShutdownBoxTick();
-// "System preparing to shutdown at N seconds....." for the countdown now.
-void ShutdownBoxText(char (&text)[kShutdownBoxTextSize]);
+// The shutdown box's count, for the box's window procedure: the box only counts and shows.
+class ShutdownCountdown {
+ public:
+  explicit ShutdownCountdown(int seconds) : seconds_(seconds) {}
+  // One timer tick: one second less. True when the countdown has run out (the box ends with a
+  // shutdown); false while it goes on, after which the box shows Text() and steps its bar.
+  bool Tick();
+  // "System preparing to shutdown at N seconds....." for the countdown now.
+  void Text(char (&text)[kShutdownBoxTextSize]) const;
+  int Seconds() const { return seconds_; }
+
+ private:
+  int seconds_;
+};
 
 }  // namespace ql

@@ -1,80 +1,68 @@
 #include "flash/progress.h"
 
-#include <cstring>
-
-#include "app/program_message.h"
-#include "app/startup.h"
-#include "bios/flash_part.h"
-#include "driver/bios_call.h"
-#include "platform/platform.h"
-#include "rom/rom_image.h"
-
 namespace ql {
 
-ProgressState Progress;
-
-void SetProgressPhase(WindowHandle, uint32_t phase) {
-  Progress.ProgressPhase = phase;
-  TheDesktop().Repaint(ProgressItem::kPhaseItem);
-  TheDesktop().Repaint(ProgressItem::kMainWindow);
+void Progress::SetPhase(ProgressPhase phase) {
+  phase_ = phase;
+  desktop_.Repaint(ProgressItem::kPhaseItem);
+  desktop_.Repaint(ProgressItem::kMainWindow);
 }
 
-void SetProgressPercent(WindowHandle, uint32_t done, uint32_t total, uint32_t) {
+void Progress::SetPercent(uint32_t done, uint32_t total) {
   // Computed wide: done * 100 overflows 32 bits for images above 42 MB.
   uint64_t percent = total == 0 ? 0 : static_cast<uint64_t>(done) * 100u / total;
-  Progress.ProgressPercent = static_cast<uint32_t>(percent > 100 ? 100 : percent);
-  Desktop& d = TheDesktop();
-  d.Repaint(ProgressItem::kBackground);
-  d.Repaint(ProgressItem::kBlockMap);
-  d.Repaint(ProgressItem::kPhaseItem);
-  d.Repaint(ProgressItem::kStatusBar);
-  d.Repaint(ProgressItem::kMainWindow);
+  percent_ = static_cast<uint32_t>(percent > 100 ? 100 : percent);
+  desktop_.Repaint(ProgressItem::kBackground);
+  desktop_.Repaint(ProgressItem::kBlockMap);
+  desktop_.Repaint(ProgressItem::kPhaseItem);
+  desktop_.Repaint(ProgressItem::kStatusBar);
+  desktop_.Repaint(ProgressItem::kMainWindow);
 }
 
 CellRange CellsOf(uint32_t offset, uint32_t length, uint32_t cellsPerUnit) {
   uint64_t first = static_cast<uint64_t>(offset / kCellUnit) * cellsPerUnit;
   uint64_t end = first + static_cast<uint64_t>(length / kCellUnit) * cellsPerUnit;
-  CellRange r;
-  r.first = static_cast<uint32_t>(first < kBlockMapCells ? first : kBlockMapCells);
-  r.end = static_cast<uint32_t>(end < kBlockMapCells ? end : kBlockMapCells);
-  return r;
+  CellRange range;
+  range.first = static_cast<uint32_t>(first < kBlockMapCells ? first : kBlockMapCells);
+  range.end = static_cast<uint32_t>(end < kBlockMapCells ? end : kBlockMapCells);
+  return range;
 }
 
-void MarkBlockMap(uint32_t offset, uint32_t length, uint8_t state) {
-  CellRange r = CellsOf(offset, length, Progress.CellsPerUnit);
-  for (uint32_t c = r.first; c < r.end; ++c) Progress.BlockMap[c] = state;
-  TheDesktop().Repaint(ProgressItem::kBlockMap);
+void Progress::Mark(uint32_t offset, uint32_t length, CellState state) {
+  CellRange range = CellsOf(offset, length, cellsPerUnit_);
+  for (uint32_t cell = range.first; cell < range.end; ++cell) blockMap_[cell] = state;
+  desktop_.Repaint(ProgressItem::kBlockMap);
 }
 
-void RestProgress(WindowHandle owner) {
-  SetProgressPhase(owner, kPhaseStatus);
-  SetProgressPercent(owner, 0, 100);
+void Progress::Rest() {
+  SetPhase(ProgressPhase::kStatus);
+  SetPercent(0, 100);
 }
 
-void ResetBlockMap() {
-  std::memcpy(Progress.BlockMap, Progress.BaselineBlockMap, kBlockMapCells);
+void Progress::ResetBlockMap() {
+  blockMap_ = baselineBlockMap_;
 }
 
-void BuildBlockMap(WindowHandle owner) {
-  uint32_t romSize = RomImage.RomSize;
+Outcome Progress::BuildBlockMap(WindowHandle owner, std::span<const FlashBlockRecord> blocks,
+                                uint32_t romSize) {
   if (romSize == 0 || romSize % kCellUnit != 0 || kBlockMapSpan % romSize != 0) {
-    ProgramMessage(owner, kMsgRomSizeNot4K, kMbOk);
-    FatalExit(owner);
+    ProgramMessage(desktop_, owner, kMsgRomSizeNot4K, kMbOk);
+    return Outcome::kFatal;
   }
-  Progress.CellsPerUnit = kBlockMapSpan / romSize;
-  std::memset(Progress.BlockMap, kCellUntouched, kBlockMapCells);
-  std::memset(Progress.BaselineBlockMap, kCellUntouched, kBlockMapCells);
-  const FlashBlockRecord* table = FlashPart.FlashBlockTable;
-  for (int32_t i = 0; table != nullptr && i < FlashPart.BlockCount; ++i) {
-    const FlashBlockRecord& block = table[i];
-    uint8_t state = (block.Attrib & kAttribLeftOutBit) != 0 ? kCellLeftOut : kCellUntouched;
-    CellRange r = CellsOf(block.FileOffset, block.BlockSize, Progress.CellsPerUnit);
-    for (uint32_t c = r.first; c < r.end; ++c) {
-      Progress.BlockMap[c] = state;
-      Progress.BaselineBlockMap[c] = state;
+  cellsPerUnit_ = kBlockMapSpan / romSize;
+  blockMap_.fill(CellState::kUntouched);
+  baselineBlockMap_.fill(CellState::kUntouched);
+  for (const FlashBlockRecord& block : blocks) {
+    CellState state =
+        (block.Attrib & kAttribLeftOutBit) != 0 ? CellState::kLeftOut : CellState::kUntouched;
+    CellRange range = CellsOf(block.FileOffset, block.BlockSize, cellsPerUnit_);
+    for (uint32_t cell = range.first; cell < range.end; ++cell) {
+      blockMap_[cell] = state;
+      baselineBlockMap_[cell] = state;
     }
   }
-  TheDesktop().Repaint(ProgressItem::kBlockMap);
+  desktop_.Repaint(ProgressItem::kBlockMap);
+  return Outcome::kDone;
 }
 
 }  // namespace ql

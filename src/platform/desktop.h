@@ -64,14 +64,14 @@ class Desktop {
   virtual int ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
                              uint32_t style) = 0;
 
-  // The open and save dialogs: nonzero when the user chose a name (left in request.fileName).
-  virtual int ChooseOpenFile(const FileDialogRequest& request) = 0;
-  virtual int ChooseSaveFile(const FileDialogRequest& request) = 0;
+  // The open and save dialogs: true when the user chose a name (left in request.fileName).
+  virtual bool ChooseOpenFile(const FileDialogRequest& request) = 0;
+  virtual bool ChooseSaveFile(const FileDialogRequest& request) = 0;
 
-  // The password dialog. Answers 1 with the typed text in `entry` (NUL-terminated, at most
-  // entrySize - 1 bytes) when OK was pressed, 0 when EXIT was chosen. The caller decides what the
-  // text is worth and may ask again.
-  virtual int AskPassword(WindowHandle owner, char* entry, uint32_t entrySize) = 0;
+  // The password dialog. True with the typed text in `entry` (NUL-terminated, at most
+  // entrySize - 1 bytes) when OK was pressed, false when EXIT was chosen. The caller decides what
+  // the text is worth and may ask again.
+  virtual bool AskPassword(WindowHandle owner, char* entry, uint32_t entrySize) = 0;
 
   // The shutdown countdown box, opened with `seconds` left.
   virtual ShutdownBoxEnd RunShutdownBox(WindowHandle owner, int seconds) = 0;
@@ -87,5 +87,13 @@ class Desktop {
   // Releases the skin's bitmaps: part of every orderly end of the program.
   virtual void ReleaseSkin() = 0;
 };
+
+// The program's name: the caption of nearly every message it shows.
+inline constexpr const char* kProgramName = "Quorrelite";
+
+// A message box under the program's own name; answers the button pressed.
+inline int ProgramMessage(Desktop& desktop, WindowHandle owner, const char* text, uint32_t style) {
+  return desktop.ShowMessageBox(owner, text, kProgramName, style);
+}
 
 }  // namespace ql

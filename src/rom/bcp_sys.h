@@ -1,9 +1,10 @@
-// The BCPSYS block (build date and time, platform, ROM size) and the backward signature search.
+// The BCPSYS block: build date and time, platform, ROM size and layout, where the DMI segment is.
 #pragma once
 
 #include <cstdint>
 
-#include "rom/bcp_layout.h"
+#include "bios/bcp_layout.h"
+#include "driver/driver_link.h"
 
 namespace ql {
 
@@ -15,27 +16,17 @@ struct BcpSysBlock {
   uint16_t DmiSegment = 0;
   uint16_t RomSizeKb = 0;
   uint16_t LayoutWord = 0;
-};
 
-// The running BIOS's copy, read once at start-up.
-struct SystemBcpSysState {
-  BcpSysBlock Block;
-  uint32_t Read = 0;
+  // The size in bytes the block gives the ROM.
+  uint32_t RomBytes() const { return static_cast<uint32_t>(RomSizeKb) * 1024u; }
 };
-
-extern SystemBcpSysState SystemBcpSys;
 
 // Takes the fields out of 128 bytes that start at a BCPSYS signature.
 BcpSysBlock ParseBcpSys(const uint8_t* bytes);
 
-// Offset from base of the LAST place in [0, rangeLength) where all patternLength bytes match
-// (the match lies wholly inside the range), or -1.
-int32_t FindSignature(const uint8_t* base, const uint8_t* pattern, uint32_t patternLength,
-                      uint32_t rangeLength);
-
-// Finds and reads the running BIOS's BCPSYS block through the mapped segment: 0 when read, -1
-// when the driver finds no "BCPSYS" or finds it too near the end of the segment to hold a
-// whole block.
-int ReadSystemBcpSys();
+// Finds and reads the running BIOS's BCPSYS block through the mapped segment at linear `segment`:
+// true when read into *block; false when the driver finds no "BCPSYS" or finds it too near the
+// end of the segment to hold a whole block.
+[[nodiscard]] bool ReadSystemBcpSys(DriverLink& link, uint32_t segment, BcpSysBlock* block);
 
 }  // namespace ql

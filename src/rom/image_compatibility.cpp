@@ -1,11 +1,8 @@
-// The rules that decide whether a loaded image may be flashed on this machine: it must be a
-// BIOS image of this platform, a date that does not go back is taken without a question, and an
-// image that is newer must match the running BIOS's size and layout.
+// The rules that decide whether a loaded image may be flashed on this machine: it must be a BIOS
+// image of this platform, a date that does not go back is taken without a question, and an image
+// that is newer must match the running BIOS's size and layout.
 #include <cstring>
 
-#include "app/startup.h"
-#include "app/program_message.h"
-#include "platform/platform.h"
 #include "rom/rom_image.h"
 
 namespace ql {
@@ -26,60 +23,60 @@ int TwoDigits(const uint8_t* p) {
 
 // "MM/DD/YY" and "HH:MM".
 BuildStamp StampOf(const BcpSysBlock& block) {
-  BuildStamp s;
-  s.month = TwoDigits(block.BuildDate + 0);
-  s.day = TwoDigits(block.BuildDate + 3);
-  s.year = TwoDigits(block.BuildDate + 6);
-  s.minutes = 60 * TwoDigits(block.BuildTime + 0) + TwoDigits(block.BuildTime + 3);
-  return s;
+  BuildStamp stamp;
+  stamp.month = TwoDigits(block.BuildDate + 0);
+  stamp.day = TwoDigits(block.BuildDate + 3);
+  stamp.year = TwoDigits(block.BuildDate + 6);
+  stamp.minutes = 60 * TwoDigits(block.BuildTime + 0) + TwoDigits(block.BuildTime + 3);
+  return stamp;
 }
 
-int Refuse(WindowHandle owner, const char* text) {
-  ProgramMessage(owner, text, kMbIconHand);
-  return 0;
+bool Refuse(Desktop& desktop, WindowHandle owner, const char* text) {
+  ProgramMessage(desktop, owner, text, kMbIconHand);
+  return false;
 }
 
-int AskToGoOn(WindowHandle owner, const char* text) {
-  int answer = ProgramMessage(owner, text, kMbOkCancel | kMbIconQuestion);
-  return answer == kIdOk ? 1 : 0;
+bool AskToGoOn(Desktop& desktop, WindowHandle owner, const char* text) {
+  return ProgramMessage(desktop, owner, text, kMbOkCancel | kMbIconQuestion) == kIdOk;
 }
 
-bool SameSize(const BcpSysBlock& image, const BcpSysBlock& system) {
-  return image.RomSizeKb == system.RomSizeKb &&
-         RomImage.RomSize == static_cast<uint32_t>(system.RomSizeKb) * 1024u &&
-         image.LayoutWord == system.LayoutWord;
+bool SameSize(const RomImage& image, const BcpSysBlock& imageBlock, const BcpSysBlock& system) {
+  return imageBlock.RomSizeKb == system.RomSizeKb && image.RomSize() == system.RomBytes() &&
+         imageBlock.LayoutWord == system.LayoutWord;
 }
 
 }  // namespace
 
-int CheckImageCompatibility(WindowHandle owner) {
-  int32_t at = FindImageBlock(kBcpSysSignature, bcpsys::kSize);
-  if (at < 0) return Refuse(owner, kMsgNotVantrelBios);
-  BcpSysBlock image = ParseBcpSys(RomImage.Buffer + at);
-  const BcpSysBlock& system = SystemBcpSys.Block;
+bool CheckImageCompatibility(Desktop& desktop, WindowHandle owner, const RomImage& image,
+                             const BcpSysBlock& system) {
+  int32_t at = image.FindBlock(kBcpSysSignature, bcpsys::kSize);
+  if (at < 0) return Refuse(desktop, owner, kMsgNotVantrelBios);
+  BcpSysBlock imageBlock = ParseBcpSys(image.Buffer() + at);
 
-  if (std::strncmp(image.PlatformId, system.PlatformId, bcpsys::kPlatformIdLength) != 0) {
-    return Refuse(owner, kMsgNotForThisPlatform);
+  if (std::strncmp(imageBlock.PlatformId, system.PlatformId, bcpsys::kPlatformIdLength) != 0) {
+    return Refuse(desktop, owner, kMsgNotForThisPlatform);
   }
 
-  BuildStamp i = StampOf(image);
-  BuildStamp s = StampOf(system);
-  if (s.year == kCenturyYear) s.year = 0;
-  if (i.year < s.year) {
-    ProgramMessage(owner, kMsgNotNewer, kMbOk | kMbIconExclamation);
-    return 1;
+  BuildStamp imageStamp = StampOf(imageBlock);
+  BuildStamp systemStamp = StampOf(system);
+  if (systemStamp.year == kCenturyYear) systemStamp.year = 0;
+  if (imageStamp.year < systemStamp.year) {
+    ProgramMessage(desktop, owner, kMsgNotNewer, kMbOk | kMbIconExclamation);
+    return true;
   }
-  if (i.year == s.year) {
-    if (i.month < s.month || (i.month == s.month && i.day < s.day)) {
-      return AskToGoOn(owner, kMsgNotNewerQuestion);
+  if (imageStamp.year == systemStamp.year) {
+    if (imageStamp.month < systemStamp.month ||
+        (imageStamp.month == systemStamp.month && imageStamp.day < systemStamp.day)) {
+      return AskToGoOn(desktop, owner, kMsgNotNewerQuestion);
     }
-    if (i.month == s.month && i.day == s.day && i.minutes == s.minutes) {
-      return AskToGoOn(owner, kMsgSameDateQuestion);
+    if (imageStamp.month == systemStamp.month && imageStamp.day == systemStamp.day &&
+        imageStamp.minutes == systemStamp.minutes) {
+      return AskToGoOn(desktop, owner, kMsgSameDateQuestion);
     }
   }
 
-  if (!SameSize(image, system)) return Refuse(owner, kMsgSizeNotIdentical);
-  return 1;
+  if (!SameSize(image, imageBlock, system)) return Refuse(desktop, owner, kMsgSizeNotIdentical);
+  return true;
 }
 
 }  // namespace ql

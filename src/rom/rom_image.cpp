@@ -1,129 +1,117 @@
 #include "rom/rom_image.h"
 
-#include "app/program_message.h"
-#include "app/startup.h"
-#include "dmi/image_dmi.h"
-#include "driver/bios_call.h"
-#include "flash/progress.h"
-#include "platform/platform.h"
+#include <utility>
 
 namespace ql {
 
-RomImageState RomImage;
+RomImage::RomImage(Allocator& allocator, Desktop& desktop, Files& files, LoadProgress& progress)
+    : allocator_(allocator), desktop_(desktop), files_(files), progress_(progress) {}
 
-namespace {
-
-// Reads `count` bytes to `at`: 1, or 0 after the message of the failure.
-int ReadPiece(WindowHandle owner, FileHandle file, uint8_t* at, uint32_t count) {
-  uint32_t done = 0;
-  if (!TheFiles().Read(file, at, count, &done)) {
-    ProgramMessage(owner, kMsgFileReadError, kMbOk);
-    return 0;
-  }
-  if (done < count) {
-    ProgramMessage(owner, kMsgFileReadBackSizeError, kMbOk);
-    return 0;
-  }
-  return 1;
+uint32_t RomImage::Bytes() const {
+  if (buffer_.empty()) return 0;
+  return romSize_ < buffer_.size() ? romSize_ : buffer_.size();
 }
 
-int ReadWholeFile(WindowHandle owner, FileHandle file, uint32_t size) {
+uint32_t RomImage::FlashableBytes() const {
+  if (!loaded_) return 0;
+  uint32_t bytes = Bytes();
+  return loadedImageSize_ < bytes ? loadedImageSize_ : bytes;
+}
+
+int32_t RomImage::FindBlock(const uint8_t* signature, uint32_t blockLength) const {
+  return FindWholeBlock(buffer_.data(), Bytes(), signature, blockLength);
+}
+
+// Reads `count` bytes to `at`: true, or false after the message of the failure.
+bool RomImage::ReadPiece(WindowHandle owner, FileHandle file, uint8_t* at, uint32_t count) {
+  uint32_t done = 0;
+  if (!files_.Read(file, at, count, &done)) {
+    ProgramMessage(desktop_, owner, kMsgFileReadError, kMbOk);
+    return false;
+  }
+  if (done < count) {
+    ProgramMessage(desktop_, owner, kMsgFileReadBackSizeError, kMbOk);
+    return false;
+  }
+  return true;
+}
+
+Outcome RomImage::ReadWholeFile(WindowHandle owner, FileHandle file, uint32_t size) {
   uint32_t pieces = size / kRomReadPiece;
   uint32_t remainder = size % kRomReadPiece;
   for (uint32_t piece = 0; piece < pieces; ++piece) {
-    if (!ReadPiece(owner, file, RomImage.Buffer + piece * kRomReadPiece, kRomReadPiece)) return 0;
-    SetProgressPercent(owner, (piece + 1) * kRomReadPiece, size);
+    if (!ReadPiece(owner, file, buffer_.data() + piece * kRomReadPiece, kRomReadPiece)) {
+      return Outcome::kFailed;
+    }
+    progress_.FileRead((piece + 1) * kRomReadPiece, size);
   }
   if (remainder != 0) {
-    if (!ReadPiece(owner, file, RomImage.Buffer + pieces * kRomReadPiece, remainder)) return 0;
-    SetProgressPercent(owner, size, size);
+    if (!ReadPiece(owner, file, buffer_.data() + pieces * kRomReadPiece, remainder)) {
+      return Outcome::kFailed;
+    }
+    progress_.FileRead(size, size);
   }
-  return 1;
+  return Outcome::kDone;
 }
 
-}  // namespace
+Outcome RomImage::Load(WindowHandle owner, const char* path, const BcpSysBlock& system,
+                       bool manufacturing) {
+  loaded_ = false;
+  buttons = ButtonFlags{};
 
-uint32_t RomImageBytes() {
-  if (RomImage.Buffer == nullptr) return 0;
-  return RomImage.RomSize < RomImage.BufferSize ? RomImage.RomSize : RomImage.BufferSize;
-}
-
-int32_t FindImageBlock(const uint8_t* signature, uint32_t blockLength) {
-  uint32_t bytes = RomImageBytes();
-  int32_t at = FindSignature(RomImage.Buffer, signature, kSignatureLength, bytes);
-  if (at < 0) return -1;
-  if (blockLength > bytes - static_cast<uint32_t>(at)) return -1;
-  return at;
-}
-
-int AllocateRomImage(WindowHandle owner, uint32_t size) {
-  HeapFreeIfSet(RomImage.Buffer);
-  RomImage.Buffer = nullptr;
-  RomImage.BufferSize = 0;
-  auto* buffer = static_cast<uint8_t*>(HeapAllocZeroed(size));
-  if (buffer == nullptr) {
-    ProgramMessage(owner, kMsgNoMemoryForRomImage, kMbOk);
-    FatalExit(owner);
-  }
-  RomImage.Buffer = buffer;
-  RomImage.BufferSize = size;
-  return 1;
-}
-
-int LoadRomFile(WindowHandle owner, const char* path) {
-  RomImage.ImageLoaded = 0;
-  RomImage.FlashEnabled = 0;
-  RomImage.BackupEnabled = 0;
-
-  Files& files = TheFiles();
-  FileHandle file = files.Open(path, FileMode::kReadExisting);
+  FileHandle file = files_.Open(path, FileMode::kReadExisting);
   if (file == kInvalidFile) {
-    ProgramMessage(owner, kMsgFileOpenError, kMbOk);
-    return 0;
+    ProgramMessage(desktop_, owner, kMsgFileOpenError, kMbOk);
+    return Outcome::kFailed;
   }
-  uint32_t size = files.GetSize(file);
+  uint32_t size = files_.GetSize(file);
   if (size == kInvalidFileSize) {
-    ProgramMessage(owner, kMsgFileGetSizeError, kMbOk);
-    files.Close(file);
-    return 0;
+    ProgramMessage(desktop_, owner, kMsgFileGetSizeError, kMbOk);
+    files_.Close(file);
+    return Outcome::kFailed;
   }
-  AllocateRomImage(owner, size);
-  RomImage.RomSize = size;
+  // The old buffer goes before the new one is asked for: two images need not fit side by side.
+  buffer_.reset();
+  buffer_ = HeapBuffer::Allocate(allocator_, size);
+  if (buffer_.empty()) {
+    ProgramMessage(desktop_, owner, kMsgNoMemoryForRomImage, kMbOk);
+    return Outcome::kFatal;
+  }
+  romSize_ = size;
 
-  SetProgressPhase(owner, kPhaseReadFile);
-  int read = ReadWholeFile(owner, file, size);
-  // The handle is given back on a failed read too: the file was opened unshared, and a handle
-  // kept open would lock the user out of the very file they want to fix and load again.
-  files.Close(file);
-  RestProgress(owner);
-  if (!read) return 0;
-  RomImage.ImageLoaded = 1;
+  progress_.ReadingFile();
+  Outcome read = ReadWholeFile(owner, file, size);
+  // The handle is given back on a failed read too: the file was opened unshared, and a handle kept
+  // open would lock the user out of the very file they want to fix and load again.
+  files_.Close(file);
+  progress_.Rest();
+  if (read != Outcome::kDone) return read;
+  loaded_ = true;
 
-  int32_t sys = FindImageBlock(kBcpSysSignature, bcpsys::kSize);
+  int32_t sys = FindBlock(kBcpSysSignature, bcpsys::kSize);
   if (sys < 0) {
-    RomImage.ImageBcpSysFound = 0;
-    ProgramMessage(owner, kMsgRomNotCompatible, kMbIconHand);
-    RomImage.ImageLoaded = 0;
-    return 0;
+    ProgramMessage(desktop_, owner, kMsgRomNotCompatible, kMbIconHand);
+    loaded_ = false;
+    return Outcome::kFailed;
   }
-  RomImage.ImageBcpSysFound = 1;
-  RomImage.ImageBcpSys = ParseBcpSys(RomImage.Buffer + sys);
-  RomImage.ImageDmiPresent = FindImageBcpDmi() >= 0 ? 1 : 0;
+  imageBcpSys_ = ParseBcpSys(buffer_.data() + sys);
+  imageDmiPresent_ = FindBlock(kBcpDmiSignature, bcpdmi::kHeaderSize) >= 0;
 
-  // The factory line flashes what it is given: its images are chosen by the line, not by a
-  // person who could pick the wrong file.
-  if (!Startup.ManufacturingMode && !CheckImageCompatibility(owner)) {
-    RomImage.ImageLoaded = 0;
-    return 0;
+  // The factory line flashes what it is given: its images are chosen by the line, not by a person
+  // who could pick the wrong file.
+  if (!manufacturing && !CheckImageCompatibility(desktop_, owner, *this, system)) {
+    loaded_ = false;
+    return Outcome::kFailed;
   }
-  if (RomImage.ImageDmiPresent) {
-    ReadImageDmiStrings(owner);
-    ReadImageUuid(owner);
-  }
-  RomImage.FlashEnabled = 1;
-  RomImage.BackupEnabled = 1;
-  RomImage.LoadedImageSize = size;
-  return 1;
+  buttons.flash = true;
+  buttons.backup = true;
+  loadedImageSize_ = size;
+  return Outcome::kDone;
+}
+
+void RomImage::Release() {
+  buffer_.reset();
+  loaded_ = false;
 }
 
 }  // namespace ql

@@ -1,10 +1,13 @@
-// The one loaded ROM image, the enabling of the Flash and Backup buttons, and the rules that
-// decide whether an image may be flashed on this machine.
+// The loaded ROM image: the file read into memory, its BCPSYS block, and the rules that decide
+// whether it may be flashed on this machine.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/allocator.h"
 #include "platform/desktop.h"
+#include "platform/files.h"
+#include "platform/outcome.h"
 #include "rom/bcp_sys.h"
 
 namespace ql {
@@ -37,41 +40,87 @@ inline constexpr const char* kMsgSizeNotIdentical =
 // A system BIOS stamped with this two-digit year predates year 00 of the images.
 inline constexpr int kCenturyYear = 99;
 
-struct RomImageState {
-  uint8_t* Buffer = nullptr;  // heap, zero-filled when allocated; owned here
-  uint32_t BufferSize = 0;    // bytes allocated at Buffer; RomSize may be overwritten elsewhere
-  uint32_t RomSize = 0;
-  uint32_t LoadedImageSize = 0;
-  uint32_t ImageLoaded = 0;
-  uint32_t ImageBcpSysFound = 0;
-  BcpSysBlock ImageBcpSys;
-  uint32_t ImageDmiPresent = 0;
-  uint32_t FlashEnabled = 0;
-  uint32_t BackupEnabled = 0;
+// What a load reports while it reads the file; the progress display answers.
+class LoadProgress {
+ public:
+  virtual ~LoadProgress() = default;
+  // The "read file" phase begins.
+  virtual void ReadingFile() = 0;
+  virtual void FileRead(uint32_t done, uint32_t total) = 0;
+  // The display goes back to rest, however the read ended.
+  virtual void Rest() = 0;
 };
 
-extern RomImageState RomImage;
+// Whether the main window's Flash and Backup buttons are enabled: after a load they follow its
+// result, and the DMI settings change them with the mode.
+struct ButtonFlags {
+  bool flash = false;
+  bool backup = false;
+};
 
-// 1 when the image is loaded and accepted, 0 otherwise (the reason has been shown).
-int LoadRomFile(WindowHandle owner, const char* path);
-// Replaces the image buffer with a zero-filled one of `size` bytes; ends the program when the
-// memory cannot be had. Always 1.
-int AllocateRomImage(WindowHandle owner, uint32_t size);
-// 1 when the loaded image may be flashed on this machine; a refusal has shown its message.
+class RomImage {
+ public:
+  RomImage(Allocator& allocator, Desktop& desktop, Files& files, LoadProgress& progress);
+  RomImage(const RomImage&) = delete;
+  RomImage& operator=(const RomImage&) = delete;
+
+  // Loads the file at `path` and judges it against the running BIOS's block `system`. kDone when
+  // the image is loaded and accepted; kFailed when it is not (the reason has been shown); kFatal
+  // when there was no memory for it ("No enough memory for Rom Image!!" shown). The factory line
+  // (`manufacturing`) flashes what it is given: its images are not held to the compatibility
+  // rules. Every load clears the button flags first and sets both on success.
+  Outcome Load(WindowHandle owner, const char* path, const BcpSysBlock& system, bool manufacturing);
+
+  bool Loaded() const { return loaded_; }
+  // The image's BCPSYS block; meaningful once a load found one.
+  const BcpSysBlock& ImageBcpSys() const { return imageBcpSys_; }
+  bool ImageDmiPresent() const { return imageDmiPresent_; }
+
+  // The size the flash and the block map work with: the loaded file's, or the running BIOS's for a
+  // backup made without an image (SetRomSize).
+  uint32_t RomSize() const { return romSize_; }
+  void SetRomSize(uint32_t size) { romSize_ = size; }
+
+  // The bytes of the buffer that may be read: RomSize, but never past the allocation (a backup
+  // made without an image sets RomSize to the running BIOS's size while an older, refused buffer
+  // may still be held). 0 without a buffer.
+  uint32_t Bytes() const;
+  // The bytes a flash may take from the image: none without an accepted image, and never more
+  // than the file that was accepted.
+  uint32_t FlashableBytes() const;
+  uint8_t* Buffer() { return buffer_.data(); }
+  const uint8_t* Buffer() const { return buffer_.data(); }
+
+  // The offset of the last whole block of `blockLength` bytes opened by `signature` in the image,
+  // or -1 (see FindWholeBlock).
+  int32_t FindBlock(const uint8_t* signature, uint32_t blockLength) const;
+
+  ButtonFlags buttons;
+
+  // Frees the buffer; the image is no longer loaded.
+  void Release();
+
+ private:
+  Outcome ReadWholeFile(WindowHandle owner, FileHandle file, uint32_t size);
+  bool ReadPiece(WindowHandle owner, FileHandle file, uint8_t* at, uint32_t count);
+
+  Allocator& allocator_;
+  Desktop& desktop_;
+  Files& files_;
+  LoadProgress& progress_;
+  HeapBuffer buffer_;
+  uint32_t romSize_ = 0;
+  uint32_t loadedImageSize_ = 0;
+  bool loaded_ = false;
+  BcpSysBlock imageBcpSys_;
+  bool imageDmiPresent_ = false;
+};
+
+// True when the loaded image may be flashed on this machine; a refusal has shown its message.
 // An image taken at the older-year warning or at one of the date questions is not held to the
 // size rule: the person chose it knowing it is not newer. The flash passes therefore must not
-// trust the image to cover the block table; they keep every block inside LoadedImageSize.
-int CheckImageCompatibility(WindowHandle owner);
-
-// The bytes of the image buffer that may be read: RomSize, but never past the allocation (a
-// backup made without an image sets RomSize to the running BIOS's size while an older, refused
-// buffer may still be held). 0 without a buffer.
-uint32_t RomImageBytes();
-
-// The offset of the LAST occurrence of `signature` in the image buffer when a whole block of
-// `blockLength` bytes follows it there; -1 when there is none or when that last block is cut
-// off by the end of the image. An earlier, complete occurrence never stands in for a cut-off
-// later one: the later one is the block the image means.
-int32_t FindImageBlock(const uint8_t* signature, uint32_t blockLength);
+// trust the image to cover the block table; they keep every block inside the flashable bytes.
+bool CheckImageCompatibility(Desktop& desktop, WindowHandle owner, const RomImage& image,
+                             const BcpSysBlock& system);
 
 }  // namespace ql

@@ -1,104 +1,85 @@
-// The running BIOS's DMI strings and UUID carried into a loaded image: the strings and the UUID
-// arrive, the image's byte sum does not move, and what cannot be carried is told and left alone.
-#include "dmi/carry_over.h"
-#include "dmi/dmi_strings.h"
-#include "dmi/uuid.h"
-#include "flash/flash_scenario.h"
+// A flash that keeps the running BIOS's DMI strings and UUID: what arrives in the part (the running
+// BIOS's text with the image's own unit sums), what is told, and what is left as the image has it.
+#include "dmi/dmi_scenario.h"
 
 namespace ql::testing {
-namespace {
 
-class CarryOverTest : public FlashScenario {
- protected:
-  // A machine running `installed`, with `image` loaded.
-  void Run(const sim::RomSpec& installed, const sim::RomSpec& image) {
-    SimSeamTest::Fresh({}, BuildImage(installed));
-    Load(BuildImage(image));
-    before_ = sim::InspectRom(Image());
-  }
-  Bytes Image() const { return Bytes(RomImage.Buffer, RomImage.Buffer + RomImage.RomSize); }
+const MessageRecord kNoUuid = Stop("The rom image you loaded is not have UUID!!");
+const MessageRecord kStringsOut = Box(
+    "The DMI strings of the rom file which you read lie outside the file!!", kMbIconExclamation);
+const MessageRecord kUuidOut =
+    Box("The UUID of the rom file which you read lies outside the file!!", kMbIconExclamation);
+const auto kChassisLen = Box("The Chasis serial number length is not the same !!", kMbOk);
+const auto kProductLen = Box("The length of Production strings is not the same !!", kMbOk);
+const auto kVersionLen = Box("The length of Version strings is not the same !!", kMbOk);
 
-  sim::RomInfo before_;
-};
-
-TEST_F(CarryOverTest, StringsOfEqualLengthAreCarriedAndTheImageSumStaysAsItWas) {
-  sim::RomSpec image = Newer();
-  image.dmi[static_cast<int>(DmiStringId::kProduct)] = "BS-845GV";  // the running one is 6 long
-  Run(Installed(), image);
-  EXPECT_EQ(CarryDmiStringsIntoImage(nullptr), 1);
-  EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{Box(
-                                  "The length of Production strings is not the same !!", kMbOk)});
-  sim::RomInfo after = sim::InspectRom(Image());
-  sim::RomInfo running = sim::InspectRom(installed_);
-  for (uint32_t i = 0; i < kDmiStringCount; ++i) {
-    SCOPED_TRACE(i);
-    bool kept = i == static_cast<uint32_t>(DmiStringId::kProduct);
-    EXPECT_EQ(after.dmi[i].text, kept ? before_.dmi[i].text : running.dmi[i].text);
-    EXPECT_EQ(after.dmi[i].unitSum, before_.dmi[i].unitSum);
-  }
-  EXPECT_EQ(after.byteSum, before_.byteSum);
+// The boxes a flash shows: `told`, then the flash's success.
+static std::vector<MessageRecord> Told(std::vector<MessageRecord> told = {}) {
+  told.push_back(kSucceeded);
+  return told;
 }
+constexpr uint32_t kProduct = 1u << 2, kVersion = 1u << 3, kChassis = 1u << 5;  // DmiStringId
+constexpr uint32_t kStrings = kUuidBit - 1, kAll = kStrings | kUuidBit;
 
-TEST_F(CarryOverTest, ARunningBiosWithoutDmiStringsCarriesNothingAndSaysSoForEachString) {
-  sim::RomSpec installed = Installed();
-  installed.withDmi = false;
-  Run(installed, Newer());
-  EXPECT_EQ(CarryDmiStringsIntoImage(nullptr), 1);
-  EXPECT_EQ(desktop.messages,
-            (std::vector<MessageRecord>{
-                Box("The Serial number length is not the same !!", kMbOk),
-                Box("The System serial number length is not the same !!", kMbOk),
-                Box("The Chasis serial number length is not the same !!", kMbOk),
-                Box("The length of Manufacture strings is not the same !!", kMbOk),
-                Box("The length of Production strings is not the same !!", kMbOk),
-                Box("The length of Version strings is not the same !!", kMbOk)}));
-  EXPECT_EQ(Image(), newer_);
-}
+class CarryOverTest : public DmiScenario {};
 
-TEST_F(CarryOverTest, TheUuidIsCarriedOnceWhateverTheNumberOfCarries) {
-  Run(Installed(), Newer());
-  EXPECT_EQ(CarryUuidIntoImage(nullptr), 1u);
-  Bytes once = Image();
-  EXPECT_EQ(CarryUuidIntoImage(nullptr), 1u);
-  EXPECT_EQ(Image(), once);
-  sim::RomInfo after = sim::InspectRom(once);
-  EXPECT_EQ(after.uuid, Installed().uuid);
-  EXPECT_EQ(after.uuidSum, before_.uuidSum);
-  EXPECT_EQ(after.byteSum, before_.byteSum);
-  EXPECT_TRUE(desktop.messages.empty());
-}
-
-TEST_F(CarryOverTest, AUuidIsCarriedOnlyWhereBothSidesHaveAField) {
-  sim::RomSpec olderBlock = Newer();
-  olderBlock.dmiMinor = 10;
-  sim::RomSpec noUuid = Installed();
-  noUuid.dmiMinor = 10;
-  sim::RomSpec noDmi = Newer();
-  noDmi.withDmi = false;
+TEST_F(CarryOverTest, EachStringAndTheUuidArriveWhereBothSidesHoldThemWhole) {
+  Bytes image = Uneven(newer_);
+  sim::RomSpec longProduct = Newer();
+  longProduct.dmi[static_cast<int>(DmiStringId::kProduct)] = "BS-845GV";
+  // A length byte of 10, the running chassis serial's, where a string at offset 0 would keep it.
+  Bytes chassisAtZero = Patched(image, bcpdmi::kChassisSerialOffset, 0);
+  chassisAtZero[kSegmentBase - 1] = 10;
+  // The running version has 7 characters: at 0xFFF7 its field ends at the image's last byte.
+  auto versionAt = [&](uint16_t offset, uint8_t length) {
+    Bytes patched = Patched(image, bcpdmi::kVersionOffset, offset);
+    patched[kSegmentBase + offset - 1] = length;
+    return patched;
+  };
   struct Case {
     const char* name;
-    sim::RomSpec installed, image;
-    uint32_t result;
-    std::vector<MessageRecord> messages;
+    Bytes image;
+    std::vector<MessageRecord> boxes;
+    uint32_t carried;
+    Bytes running = {};  // empty: the installed BIOS
   };
   const Case cases[] = {
-      {"an image block below 2.11",
-       Installed(),
-       olderBlock,
-       0,
-       {Stop("The rom image you loaded is not have UUID!!")}},
-      {"a running BIOS without a UUID", noUuid, Newer(), 1, {}},
-      {"an image without a DMI block", Installed(), noDmi, 0, {}},
+      {"everything", image, Told(), kAll},
+      {"a product of another length", Uneven(BuildImage(longProduct)), Told({kProductLen}),
+       kAll & ~kProduct},
+      {"a running BIOS without a DMI block", image,
+       Told({Box("The Serial number length is not the same !!", kMbOk),
+             Box("The System serial number length is not the same !!", kMbOk), kChassisLen,
+             Box("The length of Manufacture strings is not the same !!", kMbOk), kProductLen,
+             kVersionLen}),
+       0, Built(Installed(), 11, false)},
+      {"a chassis serial at offset 0", chassisAtZero, Told({kChassisLen}), kAll & ~kChassis},
+      {"a chassis serial at offset 0 on both sides", chassisAtZero, Told(), kAll & ~kChassis,
+       Patched(installed_, bcpdmi::kChassisSerialOffset, 0)},
+      {"a version ending at the last byte", versionAt(0xFFF7, 7), Told(), kAll},
+      {"a version balance past the end", versionAt(0xFFF8, 7), Told(), kAll & ~kVersion},
+      {"a version terminator past the end", versionAt(0xFFF8, 8), Told({kStringsOut, kVersionLen}),
+       kAll & ~kVersion},
+      {"a DMI segment past the end", Patched(image, bcpsys::kDmiSegment, 0xF800, true),
+       Told({kStringsOut, kUuidOut, kNoUuid}), 0},
+      {"an image block of 2.10", Uneven(Built(Newer(), 10)), Told({kNoUuid}), kStrings},
+      {"2.128, read as signed", Uneven(Built(Newer(), 128)), Told({kNoUuid}), kStrings},
+      {"a UUID at offset 0", Patched(image, bcpdmi::kUuidOffset, 0), Told({kNoUuid}), kStrings},
+      {"a running BIOS without a UUID", image, Told(), kStrings, Built(Installed(), 10)},
+      {"a running UUID at 0", image, Told(), kStrings, Patched(installed_, bcpdmi::kUuidOffset, 0)},
+      {"a UUID ending at the last byte", Patched(image, bcpdmi::kUuidOffset, 0xFFEF), Told(), kAll},
+      {"a UUID balance past the end", Patched(image, bcpdmi::kUuidOffset, 0xFFF0),
+       Told({kUuidOut, kNoUuid}), kStrings},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Run(c.installed, c.image);
-    Bytes loaded = Image();
-    EXPECT_EQ(CarryUuidIntoImage(nullptr), c.result);
-    EXPECT_EQ(desktop.messages, c.messages);
-    EXPECT_EQ(Image(), loaded);
+    const Bytes& running = c.running.empty() ? installed_ : c.running;
+    Start(running);
+    Load(c.image);
+    Flash();
+    EXPECT_EQ(desktop.messages, c.boxes);
+    ExpectOnlyRewritten(c.image, c.carried, running);
   }
 }
 
-}  // namespace
 }  // namespace ql::testing

@@ -1,132 +1,104 @@
-// The DMI-only flash on the simulated machine: the typed strings and UUID reach the installed
-// BIOS in only the blocks they touch, and nothing is erased when they could not all be written.
+// The DMI-only flash: the typed strings and UUID reach the installed BIOS in only the blocks they
+// touch, and nothing is erased when they could not all be written.
 #include <cstring>
 
-#include "app/options.h"
-#include "bios/flash_part.h"
-#include "dmi/dmi_flash.h"
-#include "dmi/dmi_strings.h"
-#include "flash/block_passes.h"
-#include "flash/flash_scenario.h"
+#include "dmi/dmi_scenario.h"
 
 namespace ql::testing {
-namespace {
 
-constexpr uint32_t kSegmentStart = 0x70000;  // the last 64 KiB, where the builder puts the strings
+const auto kUpdating = Box("Updating DMI strings only!!", kMbOkCancel | kMbIconExclamation);
 
-class DmiFlashTest : public FlashScenario {
+// Blocks [at, end) with their Attrib.
+static sim::SimProfile Table(std::vector<std::array<uint32_t, 3>> blocks) {
+  sim::SimProfile table;
+  table.explicitBlocks = true;
+  for (auto [at, end, attrib] : blocks) table.blocks.push_back({end - at, at, 0, true, attrib});
+  return table;
+}
+
+class DmiFlashTest : public DmiScenario {
  protected:
-  void Run(const sim::SimProfile& profile, const sim::RomSpec& installed = Installed()) {
-    installed_ = BuildImage(installed);
-    SimSeamTest::Fresh(profile, installed_);
-    std::strcpy(DmiStrings.EnteredDmi.Manufacturer, "ACME");
-    std::strcpy(DmiStrings.EnteredDmi.Product, "");
-    std::strcpy(DmiStrings.EnteredDmi.Version, "Rev 9.9");
-    std::strcpy(DmiStrings.EnteredDmi.SystemSerial, "SYS-1");
+  // Types new strings and a UUID into the settings, as a person would, and flashes them.
+  void FlashTyped(const char* uuid = "NEW-UUID") {
+    DmiFieldTexts typed;
+    const char* texts[kDmiEntryFieldCount] = {"ACME", "", "Rev 9.9", "SYS-1", uuid};
+    for (int i = 0; i < kDmiEntryFieldCount; ++i) std::strcpy(typed.Field(i), texts[i]);
+    Shown(DmiModeValue::NewStrings);
+    program->ConfirmDmiSettings(typed);
+    Flash();
   }
-  static sim::SimProfile Table(const std::vector<sim::BlockSpec>& blocks) {
-    sim::SimProfile profile;
-    profile.explicitBlocks = true;
-    profile.blocks = blocks;
-    return profile;
+  // The installed BIOS with the typed strings padded to its lengths, and the typed UUID.
+  static Bytes Typed(uint8_t minor = 11) {
+    sim::RomSpec spec = Installed();
+    spec.dmi = {"SN-0000000", "ACME           ", "      ", "Rev 9.9", "SYS-1      ", "CH-0000000"};
+    spec.uuid = {'N', 'E', 'W', '-', 'U', 'U', 'I', 'D'};
+    return Built(spec, minor);
   }
-  static sim::BlockSpec Block(uint32_t size, uint32_t offset, uint32_t attrib = 0) {
-    return sim::BlockSpec{size, offset, 0, true, attrib};
-  }
-  // The image offset of a string's characters in the installed BIOS.
-  uint32_t StringAt(DmiStringId id) const {
-    return sim::InspectRom(installed_).dmi[static_cast<int>(id)].imageOffset;
-  }
+  Bytes running_ = Uneven(installed_);
+  uint32_t split_ = sim::InspectRom(running_).dmi[1].imageOffset + 3;  // in the maker's field
 };
 
 TEST_F(DmiFlashTest, TheTypedStringsArePaddedAndOnlyTheBlocksTheyTouchAreRewritten) {
-  Run({});
-  // The manufacturer's field runs across a block boundary; everything else lies after it.
-  uint32_t split = StringAt(DmiStringId::kManufacturer) + 3;
-  Run(Table({Block(kSegmentStart, 0), Block(split - kSegmentStart, kSegmentStart),
-             Block(kPart - split, split)}));
-  EXPECT_EQ(FlashNewDmiOnly(nullptr), 1);
-  EXPECT_TRUE(desktop.messages.empty()) << desktop.Texts()[0];
+  Start(running_, Table({{0, kSegmentBase, 0}, {kSegmentBase, split_, 0}, {split_, kRomSize, 0}}));
+  FlashTyped();
+  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{kUpdating, kSucceeded}));
   EXPECT_EQ(Calls(biosfn::kEraseBlock), 2u);
-  EXPECT_EQ(BlockPasses.SelectedBlocksOnly, 0u);
+  ExpectOnlyRewritten(running_, 0x1E | kUuidBit, Typed());
+  // The typed texts keep their blanks, as the settings show them next time.
+  EXPECT_EQ(Shown(DmiModeValue::NewStrings),
+            "ACME           |      |Rev 9.9|SYS-1      |NEW-UUID|");
 
-  sim::RomInfo flashed = sim::InspectRom(Part());
-  sim::RomInfo was = sim::InspectRom(installed_);
-  EXPECT_EQ(flashed.dmi[static_cast<int>(DmiStringId::kManufacturer)].text, "ACME           ");
-  EXPECT_EQ(flashed.dmi[static_cast<int>(DmiStringId::kProduct)].text, "      ");
-  EXPECT_EQ(flashed.dmi[static_cast<int>(DmiStringId::kVersion)].text, "Rev 9.9");
-  EXPECT_EQ(flashed.dmi[static_cast<int>(DmiStringId::kSystemSerial)].text, "SYS-1      ");
-  EXPECT_EQ(flashed.dmi[static_cast<int>(DmiStringId::kSerialNumber)].text,
-            was.dmi[static_cast<int>(DmiStringId::kSerialNumber)].text);
-  EXPECT_EQ(flashed.uuid, (std::array<uint8_t, 16>{}));
-  for (uint32_t i = 0; i < kDmiStringCount; ++i) {
-    EXPECT_EQ(flashed.dmi[i].unitSum, was.dmi[i].unitSum);
+  // An installed BIOS without a UUID field takes the strings; a typed UUID is lost, and told.
+  const MessageRecord lost =
+      Box("The installed BIOS has no UUID field!!\nThe UUID you entered will not be flashed!!",
+          kMbIconExclamation);
+  for (const char* uuid : {"NEW-UUID", ""}) {
+    Start(Built(Installed(), 10));
+    FlashTyped(uuid);
+    std::vector<MessageRecord> boxes = {kUpdating, lost, kSucceeded};
+    if (*uuid == '\0') boxes.erase(boxes.begin() + 1);  // nothing typed, nothing lost
+    EXPECT_EQ(desktop.messages, boxes);
+    ExpectOnlyRewritten(Built(Installed(), 10), 0x1E, Typed(10));
   }
-  EXPECT_EQ(flashed.uuidSum, was.uuidSum);
-  EXPECT_EQ(flashed.byteSum, was.byteSum);
-  EXPECT_EQ(Slice(Part(), 0, kSegmentStart), Slice(installed_, 0, kSegmentStart));
-  // The typed texts keep their blanks, as the settings dialog will show them.
-  EXPECT_STREQ(DmiStrings.EnteredDmi.Manufacturer, "ACME           ");
 }
 
 TEST_F(DmiFlashTest, NothingIsErasedWhenTheStringsCannotAllBeWritten) {
-  sim::SimProfile readFails;
-  readFails.readFailsAt = {kSegmentStart + 0x100};
-  sim::RomSpec noDmi = Installed();
-  noDmi.withDmi = false;
+  const MessageRecord cannotRewrite = Stop(
+      "The DMI strings of the installed BIOS can not be rewritten!!\nThe DMI strings were not "
+      "flashed!!");
+  sim::SimProfile readFails, leftOut = Table({{0, kSegmentBase, 0}, {kSegmentBase, kRomSize, 1}});
+  readFails.readFailsAt = {kSegmentBase + 0x100};
   struct Case {
     const char* name;
+    MessageRecord box;
     sim::SimProfile profile;
-    sim::RomSpec installed;
-    const char* message;
+    Bytes running = {};        // empty: the installed BIOS
+    uint32_t failAbove = ~0u;  // the allocator's
   };
   const Case cases[] = {
-      {"a read that fails", readFails, Installed(),
-       "Can not read the installed BIOS!!\nThe DMI strings were not flashed!!"},
+      {"no memory", Stop("Can not allocate memory for flash DMI only!!"), {}, {}, kRomSize - 1},
+      {"a read that fails",
+       Stop("Can not read the installed BIOS!!\nThe DMI strings were not flashed!!"), readFails},
       {"no DMI block",
-       {},
-       noDmi,
-       "Can not find BCPDMI in copied ROM!!\nThe DMI strings were not flashed!!"},
-      {"strings in a block the flash leaves out",
-       Table({Block(kSegmentStart, 0), Block(kPart - kSegmentStart, kSegmentStart, 1)}),
-       Installed(),
-       "The DMI strings of the installed BIOS can not be rewritten!!\n"
-       "The DMI strings were not flashed!!"},
-      {"strings in a block the flash only erases",
-       Table({Block(kSegmentStart, 0), Block(kPart - kSegmentStart, kSegmentStart, 8)}),
-       Installed(),
-       "The DMI strings of the installed BIOS can not be rewritten!!\n"
-       "The DMI strings were not flashed!!"},
-      {"a table that does not reach the BIOS's blocks", Table({Block(kSegmentStart, 0)}),
-       Installed(), "Can not find BCPSYS in copied 4G ROM!!"},
+       Stop("Can not find BCPDMI in copied ROM!!\nThe DMI strings were not flashed!!"),
+       sim::SimProfile{}, Built(Installed(), 11, false)},
+      {"a table short of the BIOS", Stop("Can not find BCPSYS in copied 4G ROM!!"),
+       Table({{0, kSegmentBase, 0}})},
+      {"a left-out block", cannotRewrite, leftOut},
+      {"a field half in a left-out block", cannotRewrite,
+       Table({{0, kSegmentBase, 0}, {kSegmentBase, split_, 0}, {split_, kRomSize, 0x01}})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Run(c.profile, c.installed);
-    EXPECT_EQ(FlashNewDmiOnly(nullptr), 0);
-    EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{Stop(c.message)});
+    const Bytes& running = c.running.empty() ? running_ : c.running;
+    Start(running, c.profile);
+    allocator.failAbove = c.failAbove;
+    FlashTyped();
+    EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{kUpdating, c.box, kFailed}));
     EXPECT_EQ(Calls(biosfn::kEraseBlock) + Calls(biosfn::kProgramFlash), 0u);
-    EXPECT_EQ(Part(), installed_);
-    EXPECT_FALSE(sim_->Bios().SessionOpen());
-    for (uint32_t selected : BlockPasses.BlockSelection) EXPECT_EQ(selected, 0u);
+    EXPECT_TRUE(Part() == running);
+    EXPECT_FALSE(sim->Bios().SessionOpen());
   }
 }
 
-TEST_F(DmiFlashTest, ATypedUuidWithoutAFieldToHoldItIsToldAndTheStringsStillFlashed) {
-  sim::RomSpec noUuid = Installed();
-  noUuid.dmiMinor = 10;
-  Run({}, noUuid);
-  std::strcpy(DmiStrings.EnteredDmi.Uuid, "NEW-UUID");
-  EXPECT_EQ(FlashNewDmiOnly(nullptr), 1);
-  EXPECT_EQ(desktop.messages,
-            (std::vector<MessageRecord>{
-                {"The installed BIOS has no UUID field!!\nThe UUID you entered will not be "
-                 "flashed!!",
-                 "Quorrelite", kMbIconExclamation}}));
-  sim::RomInfo flashed = sim::InspectRom(Part());
-  EXPECT_EQ(flashed.dmi[static_cast<int>(DmiStringId::kVersion)].text, "Rev 9.9");
-  EXPECT_EQ(flashed.byteSum, sim::InspectRom(installed_).byteSum);
-}
-
-}  // namespace
 }  // namespace ql::testing

@@ -1,19 +1,15 @@
-// Loads arbitrary bytes as a ROM file and runs the image readers and the rules over whatever
-// buffer the load leaves, accepted or not. The last byte of the input picks the mode (normal or
-// manufacturing) and the answer to the rules' questions. Any read outside the image, any
+// Loads arbitrary bytes as a ROM file and runs the image's DMI readers and the compatibility rules
+// over whatever buffer the load leaves, accepted or not. The last byte of the input picks the mode
+// (normal or manufacturing) and the answer to the rules' questions. Any read outside the image, any
 // undefined behaviour and any exit of the process is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
-#include "app/process_state.h"
-#include "app/startup.h"
-#include "dmi/dmi_strings.h"
 #include "dmi/image_dmi.h"
 #include "dmi/uuid.h"
-#include "platform/platform.h"
-#include "platform/testing/recording_machine.h"
 #include "platform/testing/scripted_desktop.h"
 #include "rom/rom_image.h"
 #include "sim/rom_builder.h"
@@ -23,29 +19,37 @@ namespace {
 using namespace ql;
 
 // One file, held in memory: the fuzzer's input.
-class InputFiles final : public Files {
+class InputFile final : public Files {
  public:
-  const uint8_t* data = nullptr;
-  uint32_t size = 0;
-  uint32_t at = 0;
+  InputFile(const uint8_t* data, uint32_t size) : data_(data), size_(size) {}
 
   FileHandle Open(const char*, FileMode mode) override {
-    if (mode != FileMode::kReadExisting) return kInvalidFile;
-    at = 0;
-    return 1;
+    at_ = 0;
+    return mode == FileMode::kReadExisting ? 1 : kInvalidFile;
   }
   bool Read(FileHandle, void* buffer, uint32_t count, uint32_t* done) override {
-    uint32_t left = size - at;
-    *done = count < left ? count : left;
-    std::memcpy(buffer, data + at, *done);
-    at += *done;
+    *done = count < size_ - at_ ? count : size_ - at_;
+    std::memcpy(buffer, data_ + at_, *done);
+    at_ += *done;
     return true;
   }
   bool Write(FileHandle, const void*, uint32_t, uint32_t*) override { return false; }
   bool SeekToEnd(FileHandle) override { return false; }
-  uint32_t GetSize(FileHandle) override { return size; }
+  uint32_t GetSize(FileHandle) override { return size_; }
   void Close(FileHandle) override {}
   bool Remove(const char*) override { return false; }
+
+ private:
+  const uint8_t* data_;
+  uint32_t size_;
+  uint32_t at_ = 0;
+};
+
+class NoProgress final : public LoadProgress {
+ public:
+  void ReadingFile() override {}
+  void FileRead(uint32_t, uint32_t) override {}
+  void Rest() override {}
 };
 
 // The running BIOS the images are judged against: what romtool makes for a 64 KiB part.
@@ -59,42 +63,26 @@ BcpSysBlock SystemBlock() {
   return ParseBcpSys(image.data() + sim::InspectRom(image).sysAt);
 }
 
-void LoadOnce(InputFiles& files, uint32_t manufacturing, int answer) {
-  static const BcpSysBlock kSystem = SystemBlock();
-  testing::ScriptedDesktop desktop;
-  testing::RecordingMachine machine;
-  for (int i = 0; i < 4; ++i) desktop.messageAnswers.push_back(answer);
-  PlatformSeam previous = InstallPlatform(PlatformSeam{&desktop, &machine, &files, nullptr});
-
-  ResetProcessState();
-  SystemBcpSys.Block = kSystem;
-  SystemBcpSys.Read = 1;
-  Startup.ManufacturingMode = manufacturing;
-  if (!LoadRomFile(nullptr, "input.rom")) {
-    // A refused image still reaches the readers and the rules here, with the BCPSYS fields of
-    // the last block found in it.
-    int32_t sys = FindImageBlock(kBcpSysSignature, bcpsys::kSize);
-    if (sys >= 0) RomImage.ImageBcpSys = ParseBcpSys(RomImage.Buffer + sys);
-    ReadImageDmiStrings(nullptr);
-    ReadImageUuid(nullptr);
-    CheckImageCompatibility(nullptr);
-  }
-  char text[kUuidDisplaySize];
-  UuidDisplayText(DmiStrings.ImageDmi.Uuid, text);
-
-  HeapFreeIfSet(RomImage.Buffer);
-  ResetProcessState();
-  InstallPlatform(previous);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 4u * 1024 * 1024) return -1;
-  InputFiles files;
-  files.data = data;
-  files.size = static_cast<uint32_t>(size);
+  static const BcpSysBlock kSystem = SystemBlock();
   uint8_t last = size > 0 ? data[size - 1] : 0;
-  LoadOnce(files, /*manufacturing=*/(last >> 1) & 1, (last & 1) ? ql::kIdOk : ql::kIdCancel);
+  bool manufacturing = ((last >> 1) & 1) != 0;
+  testing::ScriptedDesktop desktop;
+  desktop.messageAnswers.assign(4, (last & 1) != 0 ? kIdOk : kIdCancel);
+  StandardAllocator allocator;
+  InputFile file(data, static_cast<uint32_t>(size));
+  NoProgress progress;
+  RomImage image(allocator, desktop, file, progress);
+  if (image.Load(nullptr, "input.rom", kSystem, manufacturing) == Outcome::kFatal) return 0;
+  // Whatever the load decided, the rules and the readers run over the buffer it left (the factory
+  // line's load skips the rules).
+  if (manufacturing) CheckImageCompatibility(desktop, nullptr, image, kSystem);
+  ImageDmiRecord record;
+  ReadImageDmi(desktop, nullptr, image, &record);
+  char text[kUuidDisplaySize];
+  UuidDisplayText(record.Uuid, text);
   return 0;
 }

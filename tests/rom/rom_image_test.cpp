@@ -1,182 +1,132 @@
+// Loading ROM files through the Load command on the simulated machine: the file's failures, the
+// BCPSYS block it must carry, and the rules that judge it against the running BIOS.
 #include "rom/rom_image.h"
 
-#include <cstring>
-
-#include "app/startup.h"
-#include "dmi/dmi_strings.h"
-#include "flash/progress.h"
-#include "rom/rom_file_fixture.h"
+#include "support/program_fixture.h"
 
 namespace ql::testing {
 namespace {
 
-class RomImageTest : public RomFileTest {
+// The running BIOS is of 06/15/05 10:30, 512 KiB, layout 0x0100, platform QRL845GV.
+sim::RomSpec Image(const char* date = "06/15/05", const char* time = "10:30",
+                   const char* platform = "QRL845GV", uint32_t sizeKb = 512,
+                   uint16_t layout = 0x100) {
+  sim::RomSpec spec;
+  spec.buildDate = date;
+  spec.buildTime = time;
+  spec.platformId = platform;
+  spec.sizeKb = sizeKb;
+  spec.layoutWord = layout;
+  return spec;
+}
+
+class RomLoadTest : public ProgramTest {
  protected:
-  void ExpectRefusedAtRest() {
-    EXPECT_EQ(RomImage.ImageLoaded, 0u);
-    EXPECT_EQ(RomImage.FlashEnabled, 0u);
-    EXPECT_EQ(RomImage.BackupEnabled, 0u);
-    EXPECT_EQ(Progress.ProgressPhase, kPhaseStatus);
-    EXPECT_EQ(Progress.ProgressPercent, 0u);
+  RomLoadTest() : ProgramTest(Image()) {}
+  void SetUp() override { Run(); }
+  // The image is taken: held, and both buttons enabled; or not, and neither is.
+  void ExpectTaken(bool taken) {
+    EXPECT_EQ(std::tuple(program->image().Loaded(), desktop.enabled[Control::kFlash],
+                         desktop.enabled[Control::kBackup]),
+              std::tuple(taken, taken, taken));
+    EXPECT_EQ(program->progress().Phase(), ProgressPhase::kStatus);
     EXPECT_EQ(files.openHandles, 0);
   }
-  const MessageRecord notCompatible{
-      "The rom file which you read was not conpatible with Vantrel BIOS!!", "Quorrelite", 0x10};
 };
 
-TEST_F(RomImageTest, AnAcceptedImageIsHeldWithItsBlockAndEnablesFlashAndBackup) {
-  sim::RomSpec spec;
-  spec.sizeKb = 512;
-  spec.buildDate = "07/01/05";
-  Bytes image = Build(spec);
-  EXPECT_EQ(Load(image), 1);
-  EXPECT_TRUE(desktop.messages.empty());
-  EXPECT_EQ(RomImage.ImageLoaded, 1u);
-  EXPECT_EQ(RomImage.FlashEnabled, 1u);
-  EXPECT_EQ(RomImage.BackupEnabled, 1u);
-  EXPECT_EQ(RomImage.RomSize, 512u * 1024);
-  EXPECT_EQ(RomImage.LoadedImageSize, 512u * 1024);
-  ASSERT_EQ(RomImage.BufferSize, image.size());
-  EXPECT_EQ(std::memcmp(RomImage.Buffer, image.data(), image.size()), 0);
-  EXPECT_EQ(RomImage.ImageBcpSysFound, 1u);
-  EXPECT_EQ(std::memcmp(RomImage.ImageBcpSys.Raw, image.data() + SysAt(image), 128), 0);
-  EXPECT_EQ(RomImage.ImageBcpSys.RomSizeKb, 512u);
-  EXPECT_EQ(RomImage.ImageBcpSys.DmiSegment, 0xF000u);
-  EXPECT_EQ(RomImage.ImageBcpSys.LayoutWord, spec.layoutWord);
-  EXPECT_EQ(RomImage.ImageDmiPresent, 1u);
-  EXPECT_STREQ(DmiStrings.ImageDmi.Product.Text(), "QS-845");
-  EXPECT_EQ(Progress.ProgressPhase, kPhaseStatus);
-  EXPECT_EQ(Progress.ProgressPercent, 0u);
-  EXPECT_EQ(files.openHandles, 0);
-}
-
-// Files too short for a signature, or holding only its first five letters, are no BIOS images.
-TEST_F(RomImageTest, FilesAreReadInWholePiecesAndOneRemainder) {
-  struct Case {
-    uint32_t size;
-    std::vector<uint32_t> requests;
+TEST_F(RomLoadTest, EachRuleJudgesTheImageAgainstTheRunningBios) {
+  const char *same = "06/15/05", *v = "QRL845GV", *notNewerAsk = kMsgNotNewerQuestion;
+  const uint32_t ask = kMbOkCancel | kMbIconQuestion, warn = kMbIconExclamation, stop = kMbIconHand;
+  // The running BIOS's date; the image's date, time, platform, size and layout; the answer to a
+  // question; the one box shown, or none; whether the image is taken.
+  using Rule = std::tuple<const char*, const char*, const char*, const char*, uint32_t, uint16_t,
+                          int, const char*, uint32_t, bool>;
+  const Rule rules[] = {
+      {same, "07/01/05", "10:30", "QRL845GX", 512, 0x100, kIdOk, kMsgNotForThisPlatform, stop, 0},
+      {same, "12/31/04", "23:59", v, 1024, 0x200, kIdOk, kMsgNotNewer, warn, 1},
+      {same, "05/30/05", "10:30", v, 512, 0x100, kIdCancel, notNewerAsk, ask, 0},
+      {same, "06/05/05", "23:00", v, 256, 0x100, kIdOk, notNewerAsk, ask, 1},  // size not held
+      {same, "06/15/05", "10:30:59", v, 512, 0x100, kIdOk, kMsgSameDateQuestion, ask, 1},
+      {same, "06/15/05", "10:29", v, 1024, 0x100, kIdOk, kMsgSizeNotIdentical, stop, 0},
+      {same, "06/15/05", "11:29", v, 512, 0x100, kIdOk, nullptr, 0, 1},
+      {same, "01/01/06", "00:00", v, 512, 0x100, kIdOk, nullptr, 0, 1},
+      {same, "07/01/05", "10:30", v, 512, 0x101, kIdOk, kMsgSizeNotIdentical, stop, 0},
+      // A running BIOS of year 99 counts as year 00; only its year is moved.
+      {"01/01/99", "06/01/00", "00:00", v, 512, 0x100, kIdOk, nullptr, 0, 1},
+      {"12/31/00", "01/01/99", "00:00", v, 512, 0x100, kIdOk, nullptr, 0, 1},
+      {"01/01/01", "12/31/00", "00:00", v, 512, 0x100, kIdOk, kMsgNotNewer, warn, 1},
   };
-  const Case cases[] = {
-      {3 * 4096, {4096, 4096, 4096}},
-      {3 * 4096 + 100, {4096, 4096, 4096, 100}},
-      {4095, {4095}},
-      {4096, {4096}},
-      {5, {5}},
-      {1, {1}},
-      {0, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.size);
-    files.readCounts.clear();
+  for (const auto& [system, date, time, platform, sizeKb, layout, answer, text, style, taken] :
+       rules) {
+    SCOPED_TRACE(std::string(system) + " " + date + " " + time + " " + platform);
+    program.reset();
+    UseMachine({}, BuildImage(Image(system)));
+    Run();
     desktop.messages.clear();
-    desktop.repaints.clear();
-    Bytes file(c.size);
-    for (uint32_t n = 0; n < c.size; ++n) file[n] = static_cast<uint8_t>("BCPSY"[n % 5]);
-    EXPECT_EQ(Load(file), 0);
-    EXPECT_EQ(files.readCounts, c.requests);
-    EXPECT_EQ(RomImage.RomSize, c.size);
-    // One percent step per request, and the one that puts the display back at rest.
-    EXPECT_EQ(desktop.repaints[ProgressItem::kStatusBar], static_cast<int>(c.requests.size()) + 1);
-    EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{notCompatible});
-    EXPECT_EQ(RomImage.ImageBcpSysFound, 0u);
-    ExpectRefusedAtRest();
+    desktop.messageAnswers = {answer};
+    int owner = 0;
+    desktop.openFileAnswers.push_back(
+        folder.Write("new.rom", BuildImage(Image(date, time, platform, sizeKb, layout))));
+    program->LoadCommand(&owner);
+    EXPECT_EQ(desktop.messages,
+              text ? std::vector{Box(text, style)} : std::vector<MessageRecord>{});
+    for (const MessageRecord& box : desktop.messages) EXPECT_EQ(box.owner, &owner);
+    ExpectTaken(taken);
   }
 }
 
-TEST_F(RomImageTest, ABcpSysBlockCutOffByTheEndOfTheFileIsRefused) {
-  // A signature with fewer than 128 bytes after it cannot carry the fields the rules read.
+TEST_F(RomLoadTest, EachFileFailureIsToldOnceAndTakesTheButtonsBack) {
+  const Bytes image = BuildImage(Image("07/01/05"));  // 512 KiB: 128 pieces
+  Bytes longer = image;
+  longer.push_back(0xFF);  // one byte more than its block says
   Bytes cut(4096, 0);
-  std::memcpy(cut.data() + 4096 - 127, "BCPSYS", 6);
-  EXPECT_EQ(Load(cut), 0);
-  EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{notCompatible});
-  ExpectRefusedAtRest();
-
-  // Exactly 128 bytes is a whole block; it goes on to the rules.
-  std::memcpy(cut.data() + 4096 - 128, "BCPSYS", 6);
-  desktop.messages.clear();
-  EXPECT_EQ(Load(cut), 0);
-  ASSERT_EQ(desktop.messages.size(), 1u);
-  EXPECT_EQ(desktop.messages[0].text, " The bios you loaded is not for this platform!!");
-
-  // A whole block earlier in the image does not stand in for a cut-off one after it.
-  Bytes image = Build(sim::RomSpec{});
-  std::memcpy(image.data() + image.size() - 60, "BCPSYS", 6);
-  desktop.messages.clear();
-  EXPECT_EQ(Load(image), 0);
-  EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{notCompatible});
+  std::copy_n(kBcpSysSignature, 6, cut.end() - 127);  // 127 bytes from there: no whole block
+  const std::tuple<MessageRecord, std::function<void()>, Bytes> cases[] = {
+      {Box(kMsgFileOpenError, 0), [&] { files.failOpen.insert(folder.Path("new.rom")); }, image},
+      {Box(kMsgFileGetSizeError, 0), [&] { files.failSize = true; }, image},
+      {Box(kMsgFileReadError, 0), [&] { files.failReadOnCall = files.reads + 7; }, image},
+      {Box(kMsgFileReadBackSizeError, 0), [&] { files.shortReadOnCall = files.reads + 128; },
+       image},
+      {Stop(kMsgRomNotCompatible), [] {}, cut},
+      {Stop(kMsgSizeNotIdentical), [] {}, longer},
+  };
+  for (const auto& [box, arrange, bytes] : cases) {
+    SCOPED_TRACE(box.text);
+    Load(image);  // each failure follows an accepted load, whose buttons it must take back
+    ExpectTaken(true);
+    desktop.messages.clear();
+    arrange();
+    Load(bytes);
+    files.failOpen.clear(), files.failSize = false;  // the read faults strike once
+    EXPECT_EQ(desktop.messages, std::vector{box});
+    ExpectTaken(false);
+  }
+  allocator.failAbove = static_cast<uint32_t>(image.size()) - 1;
+  EXPECT_EQ(ExitStatusOf([&] { Load(image); }), 1);
+  EXPECT_EQ(desktop.messages.back(), Box(kMsgNoMemoryForRomImage, 0));
 }
 
-TEST_F(RomImageTest, EachFileFailureIsToldOnceAndLeavesNothingEnabled) {
-  const Bytes image = Build(sim::RomSpec{});  // 512 KiB: 128 pieces
-  const std::string path = Write(image);
-  struct Case {
-    const char* text;
-    std::function<void()> arrange;
-  };
-  const Case cases[] = {
-      {"File open Error!!", [&] { files.failOpen.insert(path); }},
-      {"File get size Error!!", [&] { files.failSize = true; }},
-      {"File read Error!!", [&] { files.failReadOnCall = files.reads + 7; }},
-      {"File read Error ( read back size error)!!",
-       [&] { files.shortReadOnCall = files.reads + 128; }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    // Each failure follows an accepted load, whose flags it must take back.
-    ASSERT_EQ(LoadRomFile(&owner_, path.c_str()), 1);
-    desktop.messages.clear();
-    c.arrange();
-    EXPECT_EQ(LoadRomFile(&owner_, path.c_str()), 0);
-    files.failOpen.clear();
-    files.failSize = false;
-    files.failReadOnCall = 0;
-    files.shortReadOnCall = 0;
-    ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_EQ(desktop.messages[0], (MessageRecord{c.text, "Quorrelite", 0}));
-    EXPECT_EQ(desktop.messages[0].owner, &owner_);
-    ExpectRefusedAtRest();
+TEST_F(RomLoadTest, AFileIsReadInWholePiecesAndOneRemainderWithThePercentShown) {
+  const std::pair<uint32_t, std::vector<uint32_t>> cases[] = {
+      {3 * 4096 + 100, {4096, 4096, 4096, 100}}, {4096, {4096}}, {1, {1}}, {0, {}}};
+  for (const auto& [size, pieces] : cases) {
+    SCOPED_TRACE(size);
+    files.readCounts.clear();
+    desktop.repaints.clear();
+    Load(Bytes(size, 'B'));
+    EXPECT_EQ(files.readCounts, pieces);
+    // One percent step for each piece read, and the one that puts the display back at rest.
+    EXPECT_EQ(desktop.repaints[ProgressItem::kStatusBar], static_cast<int>(pieces.size()) + 1);
+    EXPECT_EQ(program->image().RomSize(), size);
+    EXPECT_EQ(desktop.messages.back(), Stop(kMsgRomNotCompatible));
   }
 }
 
-TEST_F(RomImageTest, NoMemoryForTheImageEndsTheProgram) {
-  Bytes image = Build(sim::RomSpec{});
-  std::string path = Write(image);
-  ASSERT_EQ(LoadRomFile(&owner_, path.c_str()), 1);
-  allocator.failAbove = static_cast<uint32_t>(image.size()) - 1;
-  std::optional<int> status = ExitStatusOf([&] { LoadRomFile(&owner_, path.c_str()); });
-  EXPECT_EQ(status, 1);
-  ASSERT_EQ(desktop.messages.size(), 1u);
-  EXPECT_EQ(desktop.messages[0],
-            (MessageRecord{"No enough memory for Rom Image!!", "Quorrelite", 0}));
-  EXPECT_EQ(desktop.skinReleases, 1);
-  EXPECT_EQ(RomImage.Buffer, nullptr);
-  EXPECT_TRUE(allocator.live.empty());  // the previous image went back before the new one
-}
-
-TEST_F(RomImageTest, ManufacturingModeFlashesWhatTheLineGivesWithoutQuestions) {
-  Startup.ManufacturingMode = 1;
-  sim::RomSpec other;
-  other.platformId = "OTHER";
-  other.buildDate = "01/01/01";
-  other.sizeKb = 1024;
-  EXPECT_EQ(Load(other), 1);
+TEST_F(RomLoadTest, TheFactoryLineFlashesWhatItIsGivenWithoutTheRules) {
+  Run("/M " + folder.Write("other.rom", BuildImage(Image("01/01/01", "10:30", "OTHER", 1024))));
+  EXPECT_TRUE(program->FirstPaint(nullptr));
   EXPECT_TRUE(desktop.messages.empty());
-  EXPECT_EQ(RomImage.FlashEnabled, 1u);
-
-  // The block is still required.
-  EXPECT_EQ(Load(Bytes(8192, 0)), 0);
-  EXPECT_EQ(desktop.Texts(), std::vector<std::string>{notCompatible.text});
-}
-
-TEST_F(RomImageTest, AnImageWithoutDmiLoadsAndLeavesThePreviousImagesStrings) {
-  ASSERT_EQ(Load(sim::RomSpec{}), 1);
-  sim::RomSpec plain;
-  plain.withDmi = false;
-  plain.dmi[static_cast<int>(DmiStringId::kProduct)] = "OTHER";
-  EXPECT_EQ(Load(plain), 1);
-  EXPECT_EQ(RomImage.ImageDmiPresent, 0u);
-  EXPECT_STREQ(DmiStrings.ImageDmi.Product.Text(), "QS-845");
-  EXPECT_TRUE(desktop.messages.empty());
+  ExpectTaken(true);
 }
 
 }  // namespace

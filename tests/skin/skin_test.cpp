@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/aux_windows.h"
+#include "skin/aux_layout.h"
 #include "skin/skin_layout.h"
 
 namespace ql {

@@ -1,137 +1,135 @@
-// The real dialogs and the main window under the platform (Wine here): the option dialog's file,
-// the DMI settings' modes and red caption, the password dialog's empty entry, the shutdown
-// countdown, and the main window's focus wrap, dragging, dropped files, Esc and Alt+F4.
-// The templates come from quorrelite.exe beside this program.
+// The real dialogs and the main window on the platform (Wine here), over a program on a simulated
+// machine. The templates come from quorrelite.exe.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <memory>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "app/main_controller.h"
-#include "app/options.h"
-#include "app/process_state.h"
-#include "app/startup.h"
-#include "app/win32/aux_windows.h"
+#include "app/program.h"
 #include "app/win32/dialogs.h"
 #include "app/win32/main_window.h"
+#include "app/win32/win32_desktop.h"
+#include "bios/bios_session.h"
 #include "dmi/dmi_settings.h"
-#include "driver/bios_call.h"
 #include "flash/power.h"
-#include "platform/platform.h"
-#include "platform/testing/recording_machine.h"
 #include "platform/testing/scripted_desktop.h"
-#include "platform/win32/win.h"
-#include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_machine.h"
-#include "bios/bios_session.h"
-#include <shlobj.h>
-#include "rom/rom_image.h"
+#include "resources/dialog_ids.h"
 #include "sim/rom_builder.h"
 #include "sim/sim_machine.h"
-#include "skin/win32/skin.h"
-#include <commctrl.h>
-
 #include "win32/win32_support.h"
+
+// After platform/win32/win.h, which undoes the Windows macros that clash with the program's names.
+#include <commctrl.h>
+#include <shlobj.h>
 
 namespace ql::testing {
 namespace {
 
+// The real desktop, except that message boxes are recorded and answered with OK.
+class RecordingDesktop final : public Win32Desktop {
+ public:
+  using Win32Desktop::Win32Desktop;
+  int ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
+                     uint32_t style) override {
+    messages.push_back({text, caption, style, owner});
+    return kIdOk;
+  }
+  std::vector<MessageRecord> messages;
+};
+
+// The program on a simulated machine running a freshly built image, with the real desktop and
+// files; the program's and current folders are a temporary folder of their own.
 class DialogsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetProcessState();
-    ASSERT_NE(ProgramModule(), nullptr);
-    Startup.InstanceHandle = ProgramModule();
-    previous_ = InstallPlatform(PlatformSeam{&desktop, &machine_, &files, &allocator});
-    folder = TempFolderNamed("ql-dialogs-test");
-    std::strcpy(Startup.ProgramDirectory, folder.c_str());
-    std::strcpy(Startup.CurrentDirectory, folder.c_str());
-  }
-  void TearDown() override {
-    ResetProcessState();
-    InstallPlatform(previous_);
+    ASSERT_NE(ProgramModule(), nullptr) << "quorrelite.exe must sit beside the tests";
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    folder = std::string(temp) + "ql-win32-test";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    sim::RomSpec spec;
+    spec.dmi[1] = "Maker";  // the manufacturer: its length limits the typed one
+    std::string error;
+    ASSERT_TRUE(sim::BuildRom(spec, &image, &error)) << error;
+    machine = sim::SimMachine::Create(sim::SimProfile{}, image, &error);
+    ASSERT_TRUE(machine) << error;
+    StartupState startup;
+    startup.OsFamily = kWin2000;
+    std::snprintf(startup.ProgramDirectory, sizeof startup.ProgramDirectory, "%s", folder.c_str());
+    std::snprintf(startup.CurrentDirectory, sizeof startup.CurrentDirectory, "%s", folder.c_str());
+    DeleteFileA((folder + "\\brimlet.ini").c_str());
+    program = std::make_unique<Program>(desktop, *machine, files, allocator, startup);
   }
 
-  ScriptedDesktop desktop;
-  Win32Desktop real;
+  std::string folder;
+  std::vector<uint8_t> image;
+  RecordingDesktop desktop{ProgramModule()};
   Win32Files files;
   Win32Allocator allocator;
-  std::string folder;
-
- private:
-  RecordingMachine machine_;  // no test here reaches the driver
-  PlatformSeam previous_;
+  std::unique_ptr<sim::SimMachine> machine;
+  std::unique_ptr<Program> program;
 };
 
 TEST_F(DialogsTest, TheOptionDialogShowsTheOptionsAndOkWritesTheSettingsFile) {
-  DeleteFileA((folder + "\\brimlet.ini").c_str());
-  LoadOptions(nullptr);  // creates the file with the defaults
+  program->Initialise(nullptr);  // creates the settings file with every option on
   auto seen = WhileDialog("Quorrelite Option", [&](HWND dialog) {
-    EXPECT_EQ(SendDlgItemMessageA(dialog, kIdcAutoVerify, BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_EQ(Text(dialog, kIdcDmiSettings), "DMI strings...");
-    Click(dialog, kIdcAutoVerify);
+    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_AUTO_VERIFY, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(Text(dialog, IDC_DMI_SETTINGS), "DMI strings...");
+    Click(dialog, IDC_AUTO_VERIFY);
     Click(dialog, IDOK);
   });
-  RunOptionDialog(nullptr);
+  ShowOptionDialog(ProgramModule(), nullptr, *program);
   ASSERT_TRUE(*seen);
   std::ifstream in(folder + "\\brimlet.ini", std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), {});
-  EXPECT_EQ(bytes, std::string("\1\0\1\1", 4));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), std::string("\1\0\1\1", 4));
 }
 
-TEST_F(DialogsTest, TheDmiSettingsShowEachModeWithItsCaptionFieldsAndFlags) {
-  DmiStrings.SystemDmi.SystemDmiPresent = 1;
-  DmiStrings.SystemDmi.Manufacturer.Bytes[0] = 5;
-  std::memcpy(DmiStrings.SystemDmi.Manufacturer.Bytes + 1, "Maker", 5);
-  DmiStrings.DmiMode = DmiModeValue::KeepCurrent;
+TEST_F(DialogsTest, TheDmiSettingsShowEachModeWithItsRedCaptionFieldsAndButtons) {
+  program->Initialise(nullptr);
   auto seen = WhileDialog("Quorrelite DMI Strings Setting", [&](HWND dialog) {
-    EXPECT_EQ(Text(dialog, kIdcDmiModeCaption), "DMI strings in current BIOS ");
-    EXPECT_EQ(Text(dialog, kIdcDmiManufacturer), "Maker");
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, kIdcDmiManufacturer)));
-    EXPECT_EQ(SendDlgItemMessageA(dialog, kIdcDmiKeepCurrent, BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(Text(dialog, IDC_DMI_MODE_CAPTION), "DMI strings in current BIOS ");
+    EXPECT_EQ(Text(dialog, IDC_DMI_MANUFACTURER), "Maker");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_DMI_MANUFACTURER)));
+    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_DMI_KEEP_CURRENT, BM_GETCHECK, 0, 0), BST_CHECKED);
 
-    // Red on a white brush for the caption; the default colours for every other label.
+    // Red on a white brush.
     HDC dc = GetDC(dialog);
-    LRESULT brush = SendMessageA(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, kIdcDmiModeCaption)));
+    auto brush = reinterpret_cast<HBRUSH>(
+        SendMessageA(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_DMI_MODE_CAPTION))));
+    LOGBRUSH white{};
+    ASSERT_NE(GetObjectA(brush, sizeof white, &white), 0);
+    EXPECT_EQ(white.lbColor, RGB(255, 255, 255));
     EXPECT_EQ(GetTextColor(dc), RGB(255, 0, 0));
-    LOGBRUSH colour{};
-    ASSERT_NE(GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof colour, &colour), 0);
-    EXPECT_EQ(colour.lbColor, RGB(255, 255, 255));
-    SetTextColor(dc, RGB(0, 0, 0));
-    SendMessageA(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, kIdcDmiLabelManufacturer)));
-    EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 0));
     ReleaseDC(dialog, dc);
 
-    Click(dialog, kIdcDmiDontKeep);
-    EXPECT_EQ(Text(dialog, kIdcDmiModeCaption), "DMI strings in loaded rom file ");
-    EXPECT_EQ(Text(dialog, kIdcDmiUuid), "File didn't read!!");
-    EXPECT_EQ(RomImage.FlashEnabled, 0u);
+    Click(dialog, IDC_DMI_DONT_KEEP);
+    EXPECT_EQ(Text(dialog, IDC_DMI_MODE_CAPTION), "DMI strings in loaded rom file ");
+    EXPECT_EQ(Text(dialog, IDC_DMI_UUID), "File didn't read!!");
+    EXPECT_FALSE(program->buttons().flash);
 
-    Click(dialog, kIdcDmiNewStrings);
-    EXPECT_EQ(Text(dialog, kIdcDmiModeCaption), "New DMI strings ");
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, kIdcDmiManufacturer)));
-    EXPECT_EQ(RomImage.FlashEnabled, 1u);
-    SetDlgItemTextA(dialog, kIdcDmiManufacturer, "NewMakerName");  // cut at 5 by the limit
+    Click(dialog, IDC_DMI_NEW_STRINGS);
+    EXPECT_EQ(Text(dialog, IDC_DMI_MODE_CAPTION), "New DMI strings ");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_DMI_MANUFACTURER)));
+    EXPECT_TRUE(program->buttons().flash);
+    SetDlgItemTextA(dialog, IDC_DMI_MANUFACTURER, "NewMakerName");  // cut at 5 by the limit
     Click(dialog, IDOK);
   });
-  INT_PTR end = DialogBoxParamA(ProgramModule(), "DMI_SET_BOX", nullptr, DmiSettingsDialog, 0);
+  EXPECT_EQ(ShowDmiSettingsDialog(ProgramModule(), nullptr, *program), 1);
   ASSERT_TRUE(*seen);
-  EXPECT_EQ(end, 1);
-  EXPECT_EQ(DmiStrings.DmiMode, DmiModeValue::NewStrings);
-  EXPECT_STREQ(DmiStrings.EnteredDmi.Manufacturer, "NewMa");
-  EXPECT_TRUE(desktop.enabled[Control::kFlash]);
-  EXPECT_TRUE(desktop.enabled[Control::kBackup]);
+  EXPECT_EQ(program->dmi().DmiMode, DmiModeValue::NewStrings);
+  EXPECT_STREQ(program->dmi().EnteredDmi.Manufacturer, "NewMa");
 }
 
-TEST_F(DialogsTest, ThePasswordDialogRefusesAnEmptyEntryAndStaysOpen) {
+TEST(PasswordDialogTest, AnEmptyEntryIsRefusedOverTheOpenDialogAndTwelveCharactersAreKept) {
+  ScriptedDesktop desktop;
   auto seen = WhileDialog("Quorrelite Password", [&](HWND dialog) {
     RECT r;
     GetWindowRect(dialog, &r);
@@ -143,30 +141,30 @@ TEST_F(DialogsTest, ThePasswordDialogRefusesAnEmptyEntryAndStaysOpen) {
               (MessageRecord{"You need to enter a password!!", "Quorrelite", kMbIconHand}));
     EXPECT_EQ(desktop.messages[0].owner, dialog);
     EXPECT_TRUE(IsWindow(dialog));
-    SetDlgItemTextA(dialog, 1064, "0123456789012345");  // 12 characters kept
+    SetDlgItemTextA(dialog, IDC_PASSWORD_EDIT, "0123456789012345");
     Click(dialog, IDOK);
   });
   char entry[kPasswordEntrySize] = {};
-  EXPECT_EQ(real.AskPassword(nullptr, entry, sizeof entry), 1);
+  EXPECT_TRUE(ShowPasswordDialog(ProgramModule(), nullptr, desktop, entry, sizeof entry));
   ASSERT_TRUE(*seen);
   EXPECT_STREQ(entry, "012345678901");
 }
 
-TEST_F(DialogsTest, TheShutdownBoxCountsDownAndEndsOnTheEleventhTick) {
+TEST(ShutdownBoxTest, CountsDownToTheEndOnTheEleventhTickAndTheCloseBoxShutsNothingDown) {
   std::vector<std::string> texts;
   std::vector<LRESULT> bar;
   auto seen = WhileDialog("Quorrelite Shutdown Box", [&](HWND dialog) {
-    HWND progress = FindWindowExA(dialog, nullptr, "msctls_progress32", "Progress Bar");
+    HWND progress = FindWindowExA(dialog, nullptr, PROGRESS_CLASSA, "Progress Bar");
     ASSERT_NE(progress, nullptr);
     for (int tick = 1; tick <= 11 && IsWindow(dialog); ++tick) {
-      SendMessageA(dialog, WM_TIMER, 1072, 0);
-      if (IsWindowVisible(dialog)) {
-        texts.push_back(Text(dialog, 1071));
-        bar.push_back(SendMessageA(progress, PBM_GETPOS, 0, 0));
-      }
+      SendMessageA(dialog, WM_TIMER, IDT_SHUTDOWN, 0);
+      if (!IsWindowVisible(dialog)) break;
+      texts.push_back(Text(dialog, IDC_SHUTDOWN_TEXT));
+      bar.push_back(SendMessageA(progress, PBM_GETPOS, 0, 0));
     }
   });
-  EXPECT_EQ(real.RunShutdownBox(nullptr, kShutdownSeconds), ShutdownBoxEnd::kCountdownElapsed);
+  EXPECT_EQ(ShowShutdownBox(ProgramModule(), nullptr, kShutdownSeconds),
+            ShutdownBoxEnd::kCountdownElapsed);
   ASSERT_TRUE(*seen);
   ASSERT_EQ(texts.size(), 10u) << "the eleventh tick ends the box";
   EXPECT_EQ(texts[0], "System preparing to shutdown at 9 seconds.....");
@@ -174,64 +172,45 @@ TEST_F(DialogsTest, TheShutdownBoxCountsDownAndEndsOnTheEleventhTick) {
   EXPECT_EQ(bar[0], 10);
   EXPECT_EQ(bar[9], 100);
 
-  // The close box.
   WhileDialog("Quorrelite Shutdown Box",
               [](HWND dialog) { SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); });
-  EXPECT_EQ(real.RunShutdownBox(nullptr, kShutdownSeconds), ShutdownBoxEnd::kClosed);
+  EXPECT_EQ(ShowShutdownBox(ProgramModule(), nullptr, kShutdownSeconds), ShutdownBoxEnd::kClosed);
 }
 
-// The main window on a simulated machine in this process.
-class MainWindowTest : public DialogsTest {
- protected:
-  void SetUp() override {
-    DialogsTest::SetUp();
-    sim::RomSpec spec;
-    std::vector<uint8_t> image;
-    std::string error;
-    ASSERT_TRUE(sim::BuildRom(spec, &image, &error)) << error;
-    rom = folder + "\\image.rom";
-    std::ofstream(rom, std::ios::binary)
-        .write(reinterpret_cast<const char*>(image.data()),
-               static_cast<std::streamsize>(image.size()));
-    sim_ = sim::SimMachine::Create(sim::SimProfile{}, image, &error);
-    ASSERT_TRUE(sim_) << error;
-    InstallPlatform(PlatformSeam{&desktop, sim_.get(), &files, &allocator});
-    RegisterAuxWindowClasses(GetModuleHandleA(nullptr));
-  }
+// A drop of these files, as the shell hands it over.
+HDROP Drop(const std::vector<std::string>& names) {
+  std::string list;
+  for (const auto& name : names) list += name + '\0';
+  list += '\0';
+  HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+  drop->pFiles = sizeof(DROPFILES);
+  std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size());
+  GlobalUnlock(block);
+  return static_cast<HDROP>(block);
+}
 
-  // A drop of these files, as the shell hands it over.
-  static HDROP Drop(const std::vector<std::string>& names) {
-    std::string list;
-    for (const auto& n : names) list += n + '\0';
-    list += '\0';
-    HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
-    drop->pFiles = sizeof(DROPFILES);
-    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size());
-    GlobalUnlock(block);
-    return static_cast<HDROP>(block);
-  }
-
-  std::unique_ptr<sim::SimMachine> sim_;
-  std::string rom;
-};
-
-TEST_F(MainWindowTest, FocusWrapsDragMovesDropsLoadEscIsIgnoredAndAltF4Exits) {
-  bool ran = false;
+TEST_F(DialogsTest, TheMainWindowWrapsFocusDragsLoadsOneDroppedFileIgnoresEscAndExitsOnAltF4) {
+  const std::string rom = folder + "\\image.rom";
+  std::ofstream(rom, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()),
+             static_cast<std::streamsize>(image.size()));
+  MainWindow window(*program, desktop);
+  HWND main = nullptr;
   WhileModal([&] {
-    HWND main = static_cast<HWND>(MainController.MainWindow);
+    main = static_cast<HWND>(program->MainWindow());
     ASSERT_NE(main, nullptr);
-    ran = true;
-    HWND load = SkinButton(Control::kLoad), exitButton = SkinButton(Control::kExit);
+    const Skin& skin = window.skin();
+    HWND load = skin.Button(Control::kLoad), exitButton = skin.Button(Control::kExit);
 
-    // Focus wrap at both ends of the button row.
+    // The focus wraps round at both ends of the button row.
     SetFocus(exitButton);
-    SetFocus(Skin.blockMap);
+    SetFocus(skin.Window(SkinItem::kBlockMap));
     EXPECT_EQ(GetFocus(), load);
-    SetFocus(Skin.phaseItem);
+    SetFocus(skin.Window(SkinItem::kPhaseItem));
     EXPECT_EQ(GetFocus(), exitButton);
 
-    // Dragging moves by the mouse delta, with the mouse captured.
+    // Dragging moves the window by the mouse's way, with the mouse captured.
     RECT before, after;
     GetWindowRect(main, &before);
     SendMessageA(main, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 30));
@@ -240,33 +219,30 @@ TEST_F(MainWindowTest, FocusWrapsDragMovesDropsLoadEscIsIgnoredAndAltF4Exits) {
     GetWindowRect(main, &after);
     EXPECT_EQ(after.left - before.left, 25);
     EXPECT_EQ(after.top - before.top, -18);
-    EXPECT_EQ(after.right - after.left, 450);
+    EXPECT_EQ(after.right - after.left, kMainWindowSize);
     SendMessageA(main, WM_LBUTTONUP, 0, MAKELPARAM(65, 12));
     EXPECT_EQ(GetCapture(), nullptr);
 
-    // Two dropped files load nothing; one loads.
+    // Two dropped files load nothing; one loads, and Flash and Backup can be pressed.
     SendMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(Drop({rom, rom})), 0);
-    ASSERT_FALSE(desktop.messages.empty());
-    EXPECT_EQ(desktop.messages.back(), (MessageRecord{"You can't drop files to Quorrelite!!",
-                                                      "Quorrelite", kMbIconAsterisk}));
-    EXPECT_EQ(RomImage.ImageLoaded, 0u);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0], (MessageRecord{"You can't drop files to Quorrelite!!",
+                                                  "Quorrelite", kMbIconAsterisk}));
+    EXPECT_FALSE(IsWindowEnabled(skin.Button(Control::kFlash)));
     SendMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(Drop({rom})), 0);
-    EXPECT_EQ(RomImage.ImageLoaded, 1u);
-    EXPECT_TRUE(desktop.enabled[Control::kFlash]);
+    EXPECT_TRUE(IsWindowEnabled(skin.Button(Control::kFlash)));
+    EXPECT_TRUE(IsWindowEnabled(skin.Button(Control::kBackup)));
 
     // Esc reaches the dialog manager as a cancel from no control: nothing happens.
     SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_TRUE(IsWindow(main));
-    EXPECT_EQ(desktop.skinReleases, 0);
 
-    // Alt+F4: the system close runs the Exit sequence.
+    // Alt+F4: the system's close runs the Exit command.
     PostMessageA(main, WM_SYSKEYDOWN, VK_F4, 1 << 29);
   });
-  EXPECT_EQ(RunMainDialog(), 1);
-  ASSERT_TRUE(ran);
-  EXPECT_EQ(desktop.skinReleases, 1);
-  EXPECT_EQ(BiosCalls.BuffersReady, 0u);
-  EXPECT_EQ(sim_->Memory().KernelBytesInUse(), 0u);
+  EXPECT_EQ(window.Run(), 1);
+  EXPECT_FALSE(IsWindow(main));
+  EXPECT_EQ(machine->Memory().KernelBytesInUse(), 0u) << "Exit gives the BIOS call buffers back";
 }
 
 }  // namespace

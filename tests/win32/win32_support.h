@@ -1,6 +1,5 @@
-// What the Win32 tests share: the program's own module for its templates and pictures, a
-// temporary folder of the platform's, the windows of a thread found by caption, and scripts run
-// inside the modal loop a dialog under test enters.
+// What the Win32 tests share: the program's own module for its templates and pictures, and
+// scripts run inside the modal loop a dialog under test enters.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,7 +12,7 @@
 
 namespace ql::testing {
 
-// quorrelite.exe beside this program, loaded for its resources only.
+// quorrelite.exe beside this program, loaded once for its resources only.
 inline HMODULE ProgramModule() {
   static HMODULE module = [] {
     char path[MAX_PATH] = {};
@@ -25,36 +24,16 @@ inline HMODULE ProgramModule() {
   return module;
 }
 
-// A folder named `name` in the platform's temporary folder, created when missing.
-inline std::string TempFolderNamed(const char* name) {
-  char dir[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, dir);
-  std::string folder = std::string(dir) + name;
-  CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
+inline void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
 }
 
-// A window of this thread whose caption is `caption`, or null.
-inline HWND FindThreadWindow(DWORD thread, const char* caption) {
-  struct Search {
-    const char* caption;
-    HWND found;
-  } search{caption, nullptr};
-  EnumThreadWindows(
-      thread,
-      [](HWND w, LPARAM l) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(l);
-        char text[64] = {};
-        GetWindowTextA(w, text, sizeof(text));
-        if (std::string(text) != s->caption) return TRUE;
-        s->found = w;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-// Runs `script` once from a thread timer, inside whatever modal loop is running then.
+// Runs `script` once from a thread timer, inside whatever modal loop is running then. The timer's
+// procedure cannot carry a closure: the script waits in this one slot of the test thread.
 inline void WhileModal(std::function<void()> script) {
   static std::function<void()> pending;
   pending = std::move(script);

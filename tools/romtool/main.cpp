@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/romtool_commands.h"
+#include "tools/romtool/romtool_commands.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return ql::sim::RunRomtool(args, std::cout, std::cerr);
+  return ql::romtool::RunRomtool(args, std::cout, std::cerr);
 }

@@ -1,36 +1,32 @@
 // The modal dialogs of the program other than the main window: options, DMI strings settings,
-// password and the shutdown countdown. Each procedure moves data between its controls and the
-// portable functions that decide.
+// password and the shutdown countdown. Each is one function that runs it; its procedure moves
+// data between the controls and what decides (the program, the shutdown countdown). `resources`
+// is the module that holds the templates.
 #pragma once
 
+#include <cstdint>
+
+#include "app/program.h"
 #include "platform/desktop.h"
 #include "platform/win32/win.h"
 
 namespace ql {
 
-// The module whose resources hold the dialog templates: the program's instance, or this module
-// when start-up has not recorded one.
-HINSTANCE ResourceInstance();
+// The option dialog as the Option button opens it; its "DMI strings..." button opens the DMI
+// strings settings over it.
+void ShowOptionDialog(HINSTANCE resources, HWND owner, Program& program);
 
-INT_PTR CALLBACK OptionDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK DmiSettingsDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The DMI strings settings; answers 1 after OK, 0 after Cancel.
+INT_PTR ShowDmiSettingsDialog(HINSTANCE resources, HWND owner, Program& program);
 
-// lParam of the password dialog: where OK leaves the typed text.
-struct PasswordEntry {
-  char* text = nullptr;
-  uint32_t size = 0;
-};
-INT_PTR CALLBACK PasswordDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The password dialog: true with the typed text in `entry` (at most entrySize - 1 characters,
+// NUL-terminated) after OK, false after EXIT or when the dialog could not be made. OK on an empty
+// entry tells so through `desktop`, over the dialog, which stays open.
+bool ShowPasswordDialog(HINSTANCE resources, HWND owner, Desktop& desktop, char* entry,
+                        uint32_t entrySize);
 
-// How the shutdown box ended. None is 0 or -1, the answers of a dialog that could not be made,
-// so a failure to show the box never reads as a countdown that ran out.
-inline constexpr INT_PTR kShutdownEndElapsed = 0x51;
-inline constexpr INT_PTR kShutdownEndNow = 0x52;
-inline constexpr INT_PTR kShutdownEndClosed = 0x53;
-// Counts Power.ShutdownCountdown down once a second.
-INT_PTR CALLBACK ShutdownDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// The option dialog as the Option button opens it.
-void RunOptionDialog(HWND owner);
+// The shutdown box, counting down once a second from `seconds`. A box that could not be shown
+// counts as closed: nothing is shut down behind a person's back.
+ShutdownBoxEnd ShowShutdownBox(HINSTANCE resources, HWND owner, int seconds);
 
 }  // namespace ql

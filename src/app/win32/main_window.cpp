@@ -1,40 +1,11 @@
 #include "app/win32/main_window.h"
 
-#include "app/main_controller.h"
 #include "app/win32/aux_windows.h"
 #include "app/win32/dialogs.h"
-#include "flash/backup.h"
-#include "platform/platform.h"
 #include "resources/resource_ids.h"
-#include "skin/win32/skin.h"
 
 namespace ql {
 namespace {
-
-CommandSource SourceOf(HWND control) {
-  if (control == nullptr) return CommandSource::kOther;
-  const Control buttons[] = {Control::kLoad, Control::kBackup, Control::kOption,
-                             Control::kHelp, Control::kFlash,  Control::kExit};
-  const CommandSource sources[] = {CommandSource::kLoad,   CommandSource::kBackup,
-                                   CommandSource::kOption, CommandSource::kHelp,
-                                   CommandSource::kFlash,  CommandSource::kExit};
-  for (int i = 0; i < 6; ++i) {
-    if (control == SkinButton(buttons[i])) return sources[i];
-  }
-  return CommandSource::kOther;
-}
-
-FocusHolder HolderOf(HWND focus) {
-  if (focus != nullptr && focus == Skin.blockMap) return FocusHolder::kBlockMap;
-  if (focus != nullptr && focus == Skin.phaseItem) return FocusHolder::kPhaseItem;
-  return FocusHolder::kOther;
-}
-
-// A command "as if the button had sent it": the same message the button's click sends.
-void SendButtonCommand(HWND dialog, Control button, int id) {
-  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-               reinterpret_cast<LPARAM>(SkinButton(button)));
-}
 
 class Win32DroppedFiles final : public DroppedFiles {
  public:
@@ -50,26 +21,87 @@ class Win32DroppedFiles final : public DroppedFiles {
   HDROP drop_;
 };
 
-void Initialise(HWND dialog) {
-  HANDLE splash = CreateThread(nullptr, 0, SplashThread, dialog, 0, nullptr);
-  if (splash != nullptr) CloseHandle(splash);
-  MainController.FirstPaintDone = 0;
-  SetWindowTextA(dialog, "Quorrelite");
-  CreateSkin(dialog);
-  HDC screen = GetDC(GetDesktopWindow());
-  MainController.ScreenWidth = GetDeviceCaps(screen, HORZRES);
-  MainController.ScreenHeight = GetDeviceCaps(screen, VERTRES);
-  ReleaseDC(GetDesktopWindow(), screen);
-  WindowPoint origin = MainWindowOrigin(MainController.ScreenWidth, MainController.ScreenHeight);
-  MoveWindow(dialog, origin.x, origin.y, kMainWindowSize, kMainWindowSize, TRUE);
-  InitialiseMainWindow(dialog);
-  // The empty cell grid shows before anything is loaded.
-  SendMessageA(Skin.blockMap, WM_PAINT, 0, 0);
-  DragAcceptFiles(dialog, TRUE);
-  SetFocus(SkinButton(Control::kLoad));
+}  // namespace
+
+MainWindow::MainWindow(Program& program, Win32Desktop& desktop)
+    : program_(program), desktop_(desktop), skin_(program.progress()) {
+  desktop_.Show(&skin_);
 }
 
-void Command(HWND dialog, WPARAM wParam, LPARAM lParam) {
+MainWindow::~MainWindow() {
+  desktop_.Show(nullptr);
+}
+
+INT_PTR MainWindow::Run() {
+  return DialogBoxParamA(desktop_.Resources(), "QUORRELITE_BOX", GetDesktopWindow(), &Procedure,
+                         reinterpret_cast<LPARAM>(this));
+}
+
+bool MainWindow::CloseBySystem() {
+  program_.ClosedBySystem();
+  if (window_ == nullptr || !IsWindow(window_)) return false;
+  PostMessageA(window_, kWmClosedBySystem, 0, 0);
+  return true;
+}
+
+INT_PTR CALLBACK MainWindow::Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+    reinterpret_cast<MainWindow*>(lParam)->window_ = dialog;
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  if (self == nullptr) return FALSE;  // the messages before WM_INITDIALOG
+  return self->Handle(message, wParam, lParam);
+}
+
+CommandSource MainWindow::SourceOf(HWND control) const {
+  if (control == nullptr) return CommandSource::kOther;
+  constexpr Control kButtons[] = {Control::kLoad, Control::kBackup, Control::kOption,
+                                  Control::kHelp, Control::kFlash,  Control::kExit};
+  constexpr CommandSource kSources[] = {CommandSource::kLoad,   CommandSource::kBackup,
+                                        CommandSource::kOption, CommandSource::kHelp,
+                                        CommandSource::kFlash,  CommandSource::kExit};
+  for (int i = 0; i < kSkinButtonCount; ++i) {
+    if (control == skin_.Button(kButtons[i])) return kSources[i];
+  }
+  return CommandSource::kOther;
+}
+
+FocusHolder MainWindow::HolderOf(HWND focus) const {
+  if (focus == nullptr) return FocusHolder::kOther;
+  if (focus == skin_.Window(SkinItem::kBlockMap)) return FocusHolder::kBlockMap;
+  if (focus == skin_.Window(SkinItem::kPhaseItem)) return FocusHolder::kPhaseItem;
+  return FocusHolder::kOther;
+}
+
+void MainWindow::SendButtonCommand(Control button, int id) {
+  SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(skin_.Button(button)));
+}
+
+void MainWindow::Initialise() {
+  StartSplash(window_, desktop_.Resources());
+  SetWindowTextA(window_, kProgramName);
+  skin_.Create(window_, desktop_.Resources());
+  HDC screen = GetDC(GetDesktopWindow());
+  const int screenWidth = GetDeviceCaps(screen, HORZRES);
+  const int screenHeight = GetDeviceCaps(screen, VERTRES);
+  ReleaseDC(GetDesktopWindow(), screen);
+  WindowPoint origin = MainWindowOrigin(screenWidth, screenHeight);
+  MoveWindow(window_, origin.x, origin.y, kMainWindowSize, kMainWindowSize, TRUE);
+  program_.Initialise(window_);
+  // The empty cell grid shows before anything is loaded.
+  SendMessageA(skin_.Window(SkinItem::kBlockMap), WM_PAINT, 0, 0);
+  DragAcceptFiles(window_, TRUE);
+  SetFocus(skin_.Button(Control::kLoad));
+}
+
+void MainWindow::Exit() {
+  program_.ExitCommand(window_);
+  EndDialog(window_, 1);
+}
+
+void MainWindow::Command(WPARAM wParam, LPARAM lParam) {
   const CommandSource source = SourceOf(reinterpret_cast<HWND>(lParam));
   switch (DispatchCommand(HIWORD(wParam), source)) {
     case CommandAction::kNone:
@@ -77,100 +109,80 @@ void Command(HWND dialog, WPARAM wParam, LPARAM lParam) {
     case CommandAction::kFocusWrap:
       switch (FocusWrapTarget(source, HolderOf(GetFocus()))) {
         case CommandSource::kLoad:
-          SetFocus(SkinButton(Control::kLoad));
+          SetFocus(skin_.Button(Control::kLoad));
           return;
         case CommandSource::kExit:
-          SetFocus(SkinButton(Control::kExit));
+          SetFocus(skin_.Button(Control::kExit));
           return;
         default:
           return;
       }
     case CommandAction::kLoad:
-      LoadCommand(dialog);
+      program_.LoadCommand(window_);
       return;
     case CommandAction::kBackup:
-      BackupBios(dialog);
+      program_.BackupCommand(window_);
       return;
     case CommandAction::kOption:
-      RunOptionDialog(dialog);
+      ShowOptionDialog(desktop_.Resources(), window_, program_);
       return;
     case CommandAction::kHelp:
-      ShowHelp(dialog);
+      ShowHelp(window_, desktop_.Resources(), program_.startup().ProgramDirectory);
       return;
     case CommandAction::kFlash:
-      FlashCommand(dialog);
+      program_.FlashCommand(window_);
       return;
     case CommandAction::kExit:
-      ExitCommand(dialog);
-      EndDialog(dialog, 1);
+      Exit();
       return;
   }
 }
 
-}  // namespace
-
-INT_PTR CALLBACK MainWindowController(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  MainController.MainWindow = dialog;
+INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      Initialise(dialog);
+      Initialise();
       return TRUE;
     case WM_PAINT:
-      if (FirstPaint(dialog)) SendButtonCommand(dialog, Control::kFlash, IDC_FLASH_BUTTON);
+      if (program_.FirstPaint(window_)) SendButtonCommand(Control::kFlash, IDC_FLASH_BUTTON);
       return FALSE;
     case WM_DRAWITEM:
-      return DrawSkinItem(dialog, wParam, lParam);
+      return skin_.DrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
     case WM_COMMAND:
-      Command(dialog, wParam, lParam);
+      Command(wParam, lParam);
       return FALSE;
     case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == SC_CLOSE) SendButtonCommand(dialog, Control::kExit, IDC_EXIT_BUTTON);
+      if ((wParam & 0xFFF0) == SC_CLOSE) SendButtonCommand(Control::kExit, IDC_EXIT_BUTTON);
       return FALSE;
     case WM_LBUTTONDOWN:
-      BeginDrag(SignedWord(LOWORD(lParam)), SignedWord(HIWORD(lParam)));
-      SetCapture(dialog);
+      drag_.Begin(SignedWord(LOWORD(lParam)), SignedWord(HIWORD(lParam)));
+      SetCapture(window_);
       return FALSE;
     case WM_MOUSEMOVE: {
       RECT r;
-      GetWindowRect(dialog, &r);
+      GetWindowRect(window_, &r);
       WindowPoint origin;
-      if (DragMove(r.left, r.top, SignedWord(LOWORD(lParam)), SignedWord(HIWORD(lParam)),
-                   &origin)) {
-        MoveWindow(dialog, origin.x, origin.y, r.right - r.left, r.bottom - r.top, TRUE);
+      if (drag_.Move(r.left, r.top, SignedWord(LOWORD(lParam)), SignedWord(HIWORD(lParam)),
+                     &origin)) {
+        MoveWindow(window_, origin.x, origin.y, r.right - r.left, r.bottom - r.top, TRUE);
       }
       return FALSE;
     }
     case WM_LBUTTONUP:
-      if (EndDrag()) ReleaseCapture();
+      if (drag_.End()) ReleaseCapture();
       return FALSE;
     case WM_DROPFILES: {
       Win32DroppedFiles drop(reinterpret_cast<HDROP>(wParam));
-      DropFilesCommand(dialog, drop);
+      program_.DropFilesCommand(window_, drop);
       return FALSE;
     }
     case kWmClosedBySystem:
       // The system's close after a restart request: the run's resources go back as at Exit.
-      ExitCommand(dialog);
-      EndDialog(dialog, 1);
+      Exit();
       return TRUE;
     default:
       return FALSE;
   }
-}
-
-INT_PTR RunMainDialog() {
-  return DialogBoxParamA(ResourceInstance(), "QUORRELITE_BOX", GetDesktopWindow(),
-                         MainWindowController, 0);
-}
-
-void CloseProgramBySystem() {
-  ProgramClosedBySystem();
-  HWND main = static_cast<HWND>(MainController.MainWindow);
-  if (main != nullptr && IsWindow(main)) {
-    PostMessageA(main, kWmClosedBySystem, 0, 0);
-    return;
-  }
-  TheMachine().ExitProcess(ExitStatusAfterMainDialog());
 }
 
 }  // namespace ql

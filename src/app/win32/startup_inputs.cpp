@@ -4,9 +4,8 @@
 
 namespace ql {
 
-Win32StartupInputs GatherStartupInputs(void* instance) {
-  Win32StartupInputs g;
-  g.inputs.instance = instance;
+Win32StartupInputs::Win32StartupInputs(void* instance) {
+  inputs_.instance = instance;
 
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof(version);  // 148
@@ -15,23 +14,22 @@ Win32StartupInputs GatherStartupInputs(void* instance) {
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   GetVersionExA(&version);
 #pragma GCC diagnostic pop
-  g.inputs.platformId = version.dwPlatformId;
+  inputs_.platformId = version.dwPlatformId;
 
   char directory[kCurrentDirectorySize] = {};
-  DWORD n = GetCurrentDirectoryA(kCurrentDirectorySize, directory);
+  DWORD length = GetCurrentDirectoryA(kCurrentDirectorySize, directory);
   // A folder that does not fit answers its required size and leaves the buffer unfilled: that is
   // as much a failure as an answer of 0.
-  if (n != 0 && n < kCurrentDirectorySize) {
-    g.currentDirectory = directory;
-    g.inputs.currentDirectory = g.currentDirectory.c_str();
+  if (length != 0 && length < kCurrentDirectorySize) {
+    currentDirectory_ = directory;
+    inputs_.currentDirectory = currentDirectory_.c_str();
   }
 
   char module[MAX_PATH * 2] = {};
-  DWORD m = GetModuleFileNameA(nullptr, module, sizeof(module));
-  if (m > 0 && m < sizeof(module)) g.modulePath = module;
-  g.inputs.modulePath = g.modulePath.c_str();
-  g.inputs.rawCommandLine = GetCommandLineA();
-  return g;
+  DWORD moduleLength = GetModuleFileNameA(nullptr, module, sizeof(module));
+  if (moduleLength > 0 && moduleLength < sizeof(module)) modulePath_ = module;
+  inputs_.modulePath = modulePath_.c_str();
+  inputs_.rawCommandLine = GetCommandLineA();
 }
 
 }  // namespace ql

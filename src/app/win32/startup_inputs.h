@@ -1,3 +1,4 @@
+// What the entry point reads from the platform before start-up.
 #pragma once
 
 #include <string>
@@ -6,14 +7,20 @@
 
 namespace ql {
 
-// What the entry point reads from the platform before start-up: the family, the folders and the
-// raw command line. The strings live in `storage`.
-struct Win32StartupInputs {
-  StartupInputs inputs;
-  std::string currentDirectory;
-  std::string modulePath;
-};
+// The family, the folders and the raw command line, gathered at construction. The inputs point
+// into the strings kept here, so the record is neither copied nor moved.
+class Win32StartupInputs {
+ public:
+  explicit Win32StartupInputs(void* instance);
+  Win32StartupInputs(const Win32StartupInputs&) = delete;
+  Win32StartupInputs& operator=(const Win32StartupInputs&) = delete;
 
-Win32StartupInputs GatherStartupInputs(void* instance);
+  const StartupInputs& inputs() const { return inputs_; }
+
+ private:
+  StartupInputs inputs_;
+  std::string currentDirectory_;
+  std::string modulePath_;
+};
 
 }  // namespace ql

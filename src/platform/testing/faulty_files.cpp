@@ -41,11 +41,6 @@ uint32_t FaultyFiles::GetSize(FileHandle file) {
   return failSize ? kInvalidFileSize : inner_.GetSize(file);
 }
 
-bool FaultyFiles::Remove(const char* name) {
-  removed.emplace_back(name);
-  return inner_.Remove(name);
-}
-
 void FaultyFiles::Close(FileHandle file) {
   --openHandles;
   inner_.Close(file);

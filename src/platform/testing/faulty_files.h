@@ -28,7 +28,6 @@ class FaultyFiles final : public Files {
   std::vector<uint32_t> readCounts;   // the count asked by every read
   std::vector<uint32_t> writeCounts;  // the count of every write
   std::vector<std::string> opened;
-  std::vector<std::string> removed;
   int openHandles = 0;
 
   FileHandle Open(const char* name, FileMode mode) override;
@@ -37,7 +36,7 @@ class FaultyFiles final : public Files {
   bool SeekToEnd(FileHandle file) override;
   uint32_t GetSize(FileHandle file) override;
   void Close(FileHandle file) override;
-  bool Remove(const char* name) override;
+  bool Remove(const char* name) override { return inner_.Remove(name); }
 
  private:
   Files& inner_;

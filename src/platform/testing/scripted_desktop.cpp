@@ -5,12 +5,12 @@
 namespace ql::testing {
 namespace {
 
-int Answer(const std::optional<std::string>& name, const FileDialogRequest& r) {
-  if (!name || r.fileName == nullptr || r.fileNameSize == 0) return 0;
+bool Answer(const std::optional<std::string>& name, const FileDialogRequest& r) {
+  if (!name || r.fileName == nullptr || r.fileNameSize == 0) return false;
   size_t n = name->size() < r.fileNameSize - 1 ? name->size() : r.fileNameSize - 1;
   std::memcpy(r.fileName, name->data(), n);
   r.fileName[n] = '\0';
-  return 1;
+  return true;
 }
 
 template <typename T>
@@ -21,8 +21,7 @@ std::optional<T> Pop(std::deque<std::optional<T>>& q) {
   return v;
 }
 
-}  // namespace
-
+// The answer a box gets from a person who presses its first button.
 int FirstButton(uint32_t style) {
   switch (style & 0xF) {
     case kMbAbortRetryIgnore:
@@ -35,6 +34,8 @@ int FirstButton(uint32_t style) {
   }
 }
 
+}  // namespace
+
 int ScriptedDesktop::ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
                                     uint32_t style) {
   messages.push_back(MessageRecord{text, caption, style, owner});
@@ -44,25 +45,25 @@ int ScriptedDesktop::ShowMessageBox(WindowHandle owner, const char* text, const 
   return a;
 }
 
-int ScriptedDesktop::ChooseOpenFile(const FileDialogRequest& request) {
+bool ScriptedDesktop::ChooseOpenFile(const FileDialogRequest& request) {
   openFileRequests.push_back(request);
   return Answer(Pop(openFileAnswers), request);
 }
 
-int ScriptedDesktop::ChooseSaveFile(const FileDialogRequest& request) {
+bool ScriptedDesktop::ChooseSaveFile(const FileDialogRequest& request) {
   saveFileRequests.push_back(request);
   proposedSaveNames.emplace_back(request.fileName != nullptr ? request.fileName : "");
   return Answer(Pop(saveFileAnswers), request);
 }
 
-int ScriptedDesktop::AskPassword(WindowHandle, char* entry, uint32_t entrySize) {
+bool ScriptedDesktop::AskPassword(WindowHandle, char* entry, uint32_t entrySize) {
   ++passwordDialogs;
   std::optional<std::string> typed = Pop(passwordAnswers);
-  if (!typed || entrySize == 0) return 0;
+  if (!typed || entrySize == 0) return false;
   size_t n = typed->size() < entrySize - 1 ? typed->size() : entrySize - 1;
   std::memcpy(entry, typed->data(), n);
   entry[n] = '\0';
-  return 1;
+  return true;
 }
 
 ShutdownBoxEnd ScriptedDesktop::RunShutdownBox(WindowHandle, int seconds) {
@@ -79,13 +80,11 @@ void ScriptedDesktop::EnableControl(Control control, bool on) {
 
 void ScriptedDesktop::Repaint(ProgressItem item) {
   ++repaints[item];
-  if (recordRepaintOrder) repaintOrder.push_back(item);
 }
 
 CursorShape ScriptedDesktop::SetCursor(CursorShape shape) {
   CursorShape previous = cursor;
   cursor = shape;
-  cursorChanges.push_back(shape);
   return previous;
 }
 

@@ -42,17 +42,14 @@ class ScriptedDesktop final : public Desktop {
   std::vector<int> shutdownBoxes;  // seconds each box opened with
   std::map<Control, bool> enabled;
   std::map<ProgressItem, int> repaints;
-  std::vector<ProgressItem> repaintOrder;
-  bool recordRepaintOrder = false;
   CursorShape cursor = CursorShape::kArrow;
-  std::vector<CursorShape> cursorChanges;
   int skinReleases = 0;
 
   int ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
                      uint32_t style) override;
-  int ChooseOpenFile(const FileDialogRequest& request) override;
-  int ChooseSaveFile(const FileDialogRequest& request) override;
-  int AskPassword(WindowHandle owner, char* entry, uint32_t entrySize) override;
+  bool ChooseOpenFile(const FileDialogRequest& request) override;
+  bool ChooseSaveFile(const FileDialogRequest& request) override;
+  bool AskPassword(WindowHandle owner, char* entry, uint32_t entrySize) override;
   ShutdownBoxEnd RunShutdownBox(WindowHandle owner, int seconds) override;
   void EnableControl(Control control, bool on) override;
   void Repaint(ProgressItem item) override;
@@ -62,8 +59,5 @@ class ScriptedDesktop final : public Desktop {
   // The texts of the boxes shown, in order.
   std::vector<std::string> Texts() const;
 };
-
-// The answer a box gets from a person who presses its first button.
-int FirstButton(uint32_t style);
 
 }  // namespace ql::testing

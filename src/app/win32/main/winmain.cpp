@@ -1,53 +1,55 @@
-// The entry point of quorrelite.exe.
+// The entry point of quorrelite.exe: builds the seams, records the start-up, builds the program on
+// them and runs the main window.
 #include <cstdlib>
 #include <memory>
 #include <string>
 
-#include "app/main_controller.h"
+#include "app/program.h"
 #include "app/startup.h"
-#include "app/win32/aux_windows.h"
 #include "app/win32/main_window.h"
 #include "app/win32/startup_inputs.h"
-#include "platform/platform.h"
+#include "app/win32/win32_desktop.h"
 #include "platform/win32/win.h"
-#include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_machine.h"
 #include "sim/sim_machine.h"
 
-namespace {
-
-ql::Win32Desktop gDesktop;
-ql::Win32Machine gRealMachine;
-std::unique_ptr<ql::sim::SimMachine> gSimMachine;
-ql::Win32Files gFiles;
-ql::Win32Allocator gAllocator;
-
-}  // namespace
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  using namespace ql;
+  Win32Desktop desktop(instance);
+  Win32Machine realMachine;
+  Win32Files files;
+  Win32Allocator allocator;
+
   // QUORRELITE_MACHINE names a simulated machine folder: the demo, training and test bed.
-  ql::Machine* machine = &gRealMachine;
+  std::unique_ptr<sim::SimMachine> simMachine;
   if (const char* folder = std::getenv("QUORRELITE_MACHINE"); folder != nullptr && *folder) {
     std::string error;
-    gSimMachine = ql::sim::OpenSimMachine(folder, &error);
-    if (!gSimMachine) {
+    simMachine = sim::OpenSimMachine(folder, &error);
+    if (!simMachine) {
       std::string text = "The simulated machine cannot be used:\n" + error;
-      MessageBoxA(nullptr, text.c_str(), "Quorrelite", MB_ICONHAND);
-      return static_cast<int>(ql::ManufacturingOutcome::kFatal);
+      ProgramMessage(desktop, nullptr, text.c_str(), kMbIconHand);
+      return static_cast<int>(ManufacturingOutcome::kFatal);
     }
+  }
+  Machine& machine = simMachine ? static_cast<Machine&>(*simMachine) : realMachine;
+
+  Win32StartupInputs gathered(instance);
+  StartupState startup;
+  if (RunStartup(desktop, gathered.inputs(), &startup) == Outcome::kFatal) return kExitFatal;
+
+  Program program(desktop, machine, files, allocator, startup);
+  MainWindow mainWindow(program, desktop);
+  if (simMachine) {
     // After the restart it records, the machine closes the program the way the system would:
     // the main dialog ends and the exit status tells what the run achieved.
-    gSimMachine->closeProgram = [] { ql::CloseProgramBySystem(); };
-    machine = gSimMachine.get();
+    simMachine->closeProgram = [&] {
+      if (!mainWindow.CloseBySystem()) simMachine->ExitProcess(program.ExitStatus());
+    };
   }
-  ql::InstallPlatform(ql::PlatformSeam{&gDesktop, machine, &gFiles, &gAllocator});
-  ql::RegisterAuxWindowClasses(instance);
-  ql::Win32StartupInputs gathered = ql::GatherStartupInputs(instance);
-  ql::RunStartup(gathered.inputs);
-  if (ql::RunMainDialog() == -1) {
+  if (mainWindow.Run() == -1) {
     // No window means nothing was loaded or flashed; the line must not read that as success.
-    return static_cast<int>(ql::ManufacturingOutcome::kFatal);
+    return static_cast<int>(ManufacturingOutcome::kFatal);
   }
-  return ql::ExitStatusAfterMainDialog();
+  return program.ExitStatus();
 }

@@ -1,0 +1,290 @@
+#include "app/program.h"
+
+#include <cstdlib>
+
+#include "dmi/carry_over.h"
+#include "dmi/dmi_flash.h"
+#include "dmi/image_dmi.h"
+#include "dmi/system_dmi.h"
+#include "flash/backup.h"
+#include "flash/block_passes.h"
+#include "flash/power.h"
+#include "platform/message_table.h"
+
+namespace ql {
+
+Program::Program(Desktop& desktop, Machine& machine, Files& files, Allocator& allocator,
+                 const StartupState& startup)
+    : desktop_(desktop),
+      machine_(machine),
+      files_(files),
+      allocator_(allocator),
+      startup_(startup),
+      log_(files),
+      options_(files),
+      link_(machine, allocator),
+      bios_(link_, allocator),
+      caller_(link_),
+      session_(caller_, part_, desktop, allocator),
+      progress_(desktop),
+      image_(allocator, desktop, files, progress_) {}
+
+Program::~Program() = default;
+
+void Program::Initialise(WindowHandle mainWindow) {
+  mainWindow_ = mainWindow;
+  manufacturingRun_ = startup_.ManufacturingMode;
+  if (startup_.ManufacturingMode) log_.Open(desktop_, mainWindow, startup_.ProgramDirectory);
+  // Before the BIOS interface is reached nothing is held that a fatal end would give back.
+  if (!link_.Open(desktop_, mainWindow)) ExitNow(kExitFatal);
+  const Outcome discovered = bios_.Discover(desktop_, mainWindow, caller_);
+  if (discovered == Outcome::kFailed) EndUnsupported(mainWindow);
+  (void)Check(discovered);
+  if (!ReadSystemBcpSys(link_, bios_.Segment(), &systemBcpSys_)) EndUnsupported(mainWindow);
+  ReadSystemDmi(link_, bios_, &dmi_.SystemDmi);
+  options_.Load(desktop_, mainWindow, startup_);
+  if (startup_.ManufacturingMode) options_.ApplyManufacturingOverrides();
+  if (!caller_.SetUp()) {
+    ProgramMessage(desktop_, mainWindow, kMsgMemoryAllocateError, kMbIconHand);
+    EndFatally();
+  }
+  firstPaintDone_ = false;
+}
+
+void Program::EndUnsupported(WindowHandle owner) {
+  ProgramMessage(desktop_, owner, kMsgBiosNotSupported, kMbIconHand);
+  ExitNow(kExitFatal);
+}
+
+bool Program::FirstPaint(WindowHandle mainWindow) {
+  if (firstPaintDone_) return false;
+  firstPaintDone_ = true;
+  if (!startup_.StartupFilePending) return false;
+  const bool loaded = LoadImage(mainWindow, startup_.StartupArgument) == Outcome::kDone;
+  if (!startup_.ManufacturingMode) return false;
+  if (loaded) return true;
+  // The line's own image did not load: the run goes on as a person's, and says so at its end.
+  outcome_ = ManufacturingOutcome::kLoadFailed;
+  startup_.ManufacturingMode = false;
+  startup_.StartupFilePending = false;
+  log_.Stop();
+  return false;
+}
+
+Outcome Program::LoadImage(WindowHandle owner, const char* path) {
+  Outcome loaded = Check(image_.Load(owner, path, systemBcpSys_, startup_.ManufacturingMode));
+  if (loaded == Outcome::kDone && image_.ImageDmiPresent()) {
+    ReadImageDmi(desktop_, owner, image_, &dmi_.ImageDmi);
+  }
+  desktop_.EnableControl(Control::kFlash, image_.buttons.flash);
+  desktop_.EnableControl(Control::kBackup, image_.buttons.backup);
+  return loaded;
+}
+
+void Program::LoadCommand(WindowHandle owner) {
+  FileDialogRequest request;
+  request.owner = owner;
+  request.title = kLoadDialogTitle;
+  request.filter = kRomFileFilter;
+  request.fileName = selectedFileName_;
+  request.fileNameSize = kSelectedFileNameSize;
+  request.initialDirectory = startup_.CurrentDirectory;
+  if (!desktop_.ChooseOpenFile(request)) return;
+  (void)LoadImage(owner, selectedFileName_);
+  log_.Line(kLogRomFileLoaded);
+}
+
+void Program::BackupCommand(WindowHandle owner) {
+  FlashServices services = Services();
+  (void)Check(BackupBios(services, files_, owner, RomSizeForPart(), startup_.CurrentDirectory));
+}
+
+void Program::FlashCommand(WindowHandle owner) {
+  log_.Line(kLogStartingToFlash);
+  if (ShowMessageById(desktop_, MSG_CLOSE_OTHER_APPS, owner) != kIdOk) return;
+  // The verify option in force while the job runs is what the line is told about.
+  const bool verifying = options_.AutoVerify();
+  const bool flashed = RunFlashJob(owner) == Outcome::kDone;
+  if (startup_.ManufacturingMode) {
+    outcome_ = !flashed    ? ManufacturingOutcome::kFlashFailed
+               : verifying ? ManufacturingOutcome::kFlashedAndVerified
+                           : ManufacturingOutcome::kFlashedNotVerified;
+  }
+  log_.Line(kLogFlashFinished);
+}
+
+void Program::ExitCommand(WindowHandle owner) {
+  (void)Check(session_.Disconnect(owner));
+  ReleaseResources();
+  desktop_.ReleaseSkin();
+}
+
+void Program::DropFilesCommand(WindowHandle owner, DroppedFiles& drop) {
+  if (drop.Count() > 1) {
+    ProgramMessage(desktop_, owner, kMsgCannotDropFiles, kMbIconAsterisk);
+    drop.Finish();
+    return;
+  }
+  const uint32_t length = drop.FirstNameLength();
+  HeapArray<char> name = HeapArray<char>::Allocate(allocator_, length + 1);
+  if (name.empty()) {
+    ProgramMessage(desktop_, owner, kMsgDropNoMemory, kMbIconAsterisk);
+    drop.Finish();
+    return;
+  }
+  const uint32_t copied = drop.CopyFirstName(name.data(), length + 1);
+  name[copied <= length ? copied : length] = '\0';
+  (void)LoadImage(owner, name.data());
+  name.reset();
+  drop.Finish();
+}
+
+OptionChecks Program::OptionDialogChecks() const {
+  // A stored 2 would tick a box for an option the flash treats as off; the box shows what the
+  // flash will do.
+  return OptionChecks{options_.AutoBackup(), options_.AutoVerify(), options_.AutoBlankCheck()};
+}
+
+void Program::ConfirmOptionDialog(const OptionChecks& ticked) {
+  options_.SetAutoBackup(ticked.AutoBackup);
+  options_.SetAutoVerify(ticked.AutoVerify);
+  options_.SetAutoBlankCheck(ticked.AutoBlankCheck);
+  (void)options_.Save();
+}
+
+void Program::ShowDmiForMode(DmiModeValue mode, DmiFieldTexts* shown) {
+  ql::ShowDmiForMode(dmi_, image_, mode, shown);
+}
+
+void Program::DmiEntryFieldLimits(uint32_t (&limits)[kDmiEntryFieldCount]) const {
+  ql::DmiEntryFieldLimits(dmi_.SystemDmi, limits);
+}
+
+void Program::ConfirmDmiSettings(const DmiFieldTexts& typed) {
+  ql::ConfirmDmiSettings(dmi_, image_.buttons, desktop_, typed);
+}
+
+int Program::ExitStatus() const {
+  if (!manufacturingRun_) return kExitNormal;
+  return static_cast<int>(outcome_);
+}
+
+void Program::EndFatally() {
+  ReleaseResources();
+  desktop_.ReleaseSkin();
+  ExitNow(kExitFatal);
+}
+
+Outcome Program::RunFlashJob(WindowHandle owner) {
+  if (!OfferBackup(owner)) return Outcome::kFailed;
+  if (!PowerChecked(owner)) return Outcome::kFailed;
+
+  Outcome result = Outcome::kFailed;
+  switch (dmi_.DmiMode) {
+    case DmiModeValue::KeepCurrent:
+      CarryDmiStringsIntoImage(desktop_, owner, image_, dmi_.SystemDmi);
+      (void)CarryUuidIntoImage(desktop_, owner, image_, dmi_.SystemDmi, dmi_.ImageDmi);
+      result = FlashImage(owner);
+      break;
+    case DmiModeValue::DontKeep:
+      result = FlashImage(owner);
+      break;
+    case DmiModeValue::NewStrings: {
+      if (ShowMessageById(desktop_, MSG_UPDATE_DMI_ONLY, owner) == kIdCancel) {
+        return Outcome::kFailed;
+      }
+      FlashServices services = Services();
+      // The copy read back is the running BIOS; the block map keeps the size the run works with.
+      const uint32_t mapRomSize = RomSizeForPart();
+      result = Check(FlashNewDmiOnly(services, owner, dmi_.EnteredDmi, systemBcpSys_.RomBytes(),
+                                     PassesToRun(), mapRomSize));
+      break;
+    }
+  }
+  ShowResult(owner, result == Outcome::kDone);
+  progress_.ResetBlockMap();
+  desktop_.Repaint(ProgressItem::kBlockMap);
+  return result;
+}
+
+Outcome Program::FlashImage(WindowHandle owner) {
+  FlashServices services = Services();
+  const FlashSource source{image_.Buffer(), image_.FlashableBytes(), image_.RomSize(), nullptr};
+  return Check(FlashBlocks(services, owner, source, PassesToRun()));
+}
+
+PassOptions Program::PassesToRun() const {
+  return PassOptions{options_.AutoBlankCheck(), options_.AutoVerify()};
+}
+
+bool Program::OfferBackup(WindowHandle owner) {
+  if (!options_.AutoBackup() || flashDone_) return true;
+  FlashServices services = Services();
+  if (Check(BackupBios(services, files_, owner, RomSizeForPart(), startup_.CurrentDirectory)) ==
+      Outcome::kDone) {
+    return true;
+  }
+  return ProgramMessage(desktop_, owner, kMsgBackupFailedQuestion, kMbOkCancel | kMbIconHand) !=
+         kIdCancel;
+}
+
+bool Program::PowerChecked(WindowHandle owner) {
+  for (;;) {
+    const std::optional<int> answer = CheckAcPower(machine_, desktop_, owner);
+    if (!answer || *answer == kIdIgnore) return true;
+    if (*answer == kIdRetry) continue;
+    // Abort, and anything a box could answer that is not a choice to go on.
+    ProgramMessage(desktop_, owner, kMsgFlashNotProcessed, kMbIconHand);
+    return false;
+  }
+}
+
+void Program::ShowResult(WindowHandle owner, bool flashed) {
+  if (!flashed) {
+    ProgramMessage(desktop_, owner, kMsgFlashFailed, kMbIconHand);
+    return;
+  }
+  flashDone_ = true;
+  desktop_.EnableControl(Control::kBackup, false);
+  log_.Line(kLogShutdownAfter10Seconds);
+  switch (desktop_.RunShutdownBox(owner, kShutdownSeconds)) {
+    case ShutdownBoxEnd::kCountdownElapsed:
+    case ShutdownBoxEnd::kShutdownNow:
+      // A shutdown was started or attempted: a refused privilege has told the user already.
+      (void)ShutdownSystem(
+          machine_, desktop_, log_, owner,
+          ShutdownRequest{startup_.OsFamily == kWin98, startup_.ManufacturingMode});
+      return;
+    case ShutdownBoxEnd::kClosed:
+      ProgramMessage(desktop_, owner, kMsgFlashSucceeded, kMbIconExclamation);
+      return;
+  }
+}
+
+uint32_t Program::RomSizeForPart() {
+  if (!image_.Loaded()) image_.SetRomSize(systemBcpSys_.RomBytes());
+  return image_.RomSize();
+}
+
+FlashServices Program::Services() {
+  return FlashServices{desktop_, allocator_, link_, caller_, session_, part_, progress_};
+}
+
+void Program::ExitNow(int status) {
+  machine_.ExitProcess(status);
+  std::abort();  // an exit that returned must never let the run go on
+}
+
+Outcome Program::Check(Outcome outcome) {
+  if (outcome == Outcome::kFatal) EndFatally();
+  return outcome;
+}
+
+void Program::ReleaseResources() {
+  caller_.Release();
+  part_.Release();
+  image_.Release();
+  bios_.Release();
+}
+
+}  // namespace ql

@@ -1,7 +1,0 @@
-#include "dmi/dmi_strings.h"
-
-namespace ql {
-
-DmiStringsState DmiStrings;
-
-}  // namespace ql

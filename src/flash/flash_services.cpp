@@ -1,0 +1,14 @@
+#include "flash/flash_services.h"
+
+namespace ql {
+
+Outcome OpenFlashSession(FlashServices& flash, WindowHandle owner, uint32_t romSize) {
+  const bool wasOpen = flash.session.Connected();
+  Outcome connected = flash.session.Connect(owner);
+  if (connected != Outcome::kDone) return connected;
+  // Every new session lays its block table onto the map, after the connect and the part id.
+  if (wasOpen) return Outcome::kDone;
+  return flash.progress.BuildBlockMap(owner, flash.part.Blocks(), romSize);
+}
+
+}  // namespace ql

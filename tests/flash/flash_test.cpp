@@ -1,0 +1,282 @@
+// The Flash and Backup commands on the simulated machine: what each Attrib does to the part and to
+// the block map, every way a flash stops short, and the backups, each with its boxes exactly.
+#include <algorithm>
+
+#include "flash/backup.h"
+#include "platform/testing/recording_machine.h"
+#include "support/program_fixture.h"
+
+namespace ql::testing {
+namespace {
+
+constexpr uint32_t kPart = 512 * 1024;
+constexpr uint32_t kBlock = 0x10000;
+
+sim::BlockSpec Block(uint32_t size, uint32_t offset, uint32_t attrib) {
+  return sim::BlockSpec{size, offset, 0, true, attrib};
+}
+
+// A driver that refuses the skip+1-th bulk transfer of `failCode`, leaving the reply as it was.
+class HandoverFailingMachine final : public RecordingMachine {
+ public:
+  using RecordingMachine::RecordingMachine;
+  uint32_t failCode = 0;
+  int skip = 0;
+  bool DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request, uint32_t size,
+                     uint8_t* reply, uint32_t replySize) override {
+    if (code != failCode || size != kBulkBlockSize || skip-- > 0) {
+      return RecordingMachine::DeviceControl(device, code, request, size, reply, replySize);
+    }
+    failCode = 0;
+    return false;
+  }
+};
+
+class FlashTest : public ProgramTest {
+ protected:
+  ~FlashTest() override { program.reset(); }  // before the machine it runs on
+
+  Bytes PartLargerThanTheRom() const {
+    Bytes part(kPart, 0xFF);
+    part.insert(part.end(), installed_.begin(), installed_.end());
+    return part;
+  }
+  static sim::SimProfile Table(std::vector<sim::BlockSpec> blocks, sim::SimProfile profile = {}) {
+    profile.explicitBlocks = true;
+    profile.blocks = std::move(blocks);
+    return profile;
+  }
+  // The program run on a machine with `profile` and `part`, with these options (no backup) and,
+  // unless null, `image` loaded; what the start showed and wrote is forgotten.
+  void Start(const sim::SimProfile& profile, bool verify = true, bool blank = true,
+             const Bytes* image = nullptr, const Bytes* part = nullptr) {
+    program.reset();
+    failing.reset();
+    UseMachine(profile, part != nullptr ? *part : installed_);
+    program =
+        std::make_unique<Program>(desktop, failing.emplace(*sim), files, allocator, Startup());
+    program->Initialise(nullptr);
+    program->ConfirmOptionDialog({/*AutoBackup=*/false, verify, blank});
+    if (image != nullptr) Load(*image);
+    desktop.messages.clear();
+    files.writeCounts.clear();
+  }
+  // The Flash command, the shutdown box closed; the exit status when it ended the process.
+  std::optional<int> Flash() {
+    desktop.shutdownAnswers = {ShutdownBoxEnd::kClosed};
+    return ExitStatusOf([&] { program->FlashCommand(nullptr); });
+  }
+  static Bytes Range(const Bytes& bytes, uint32_t offset, uint32_t count) {
+    return Bytes(bytes.begin() + offset, bytes.begin() + offset + count);
+  }
+
+  Bytes installed_ = BuildImage();
+  // Its first two pieces are alike: a stale receive buffer holding the first would pass for the
+  // second.
+  Bytes newer_ = [] {
+    sim::RomSpec spec;
+    spec.fillSeed = 7;
+    spec.buildDate = "04/20/05";
+    Bytes image = BuildImage(spec);
+    std::fill(image.begin(), image.begin() + 2 * kTransferSize, 0x3C);
+    return image;
+  }();
+  std::optional<HandoverFailingMachine> failing;
+};
+
+TEST_F(FlashTest, EachAttribTreatsItsBlockAsItSaysAndTheMapShowsItsLastStep) {
+  using enum CellState;
+  enum Ends { kNew, kOld, kErasedBytes, kOldAndNew };
+  // clang-format off
+  struct Case { uint32_t attrib; bool verify, blank; Ends ends; uint32_t erases; CellState cell; };
+  const Case cases[] = {
+      {0x00, true, true, kNew, 1, kVerified},     {0x00, false, true, kNew, 1, kProgrammed},
+      {0x18, true, false, kNew, 1, kVerified},    {0x04, true, true, kNew, 0, kVerified},
+      {0x04, false, false, kNew, 0, kProgrammed}, {0x08, true, true, kErasedBytes, 1, kBlankChecked},
+      {0x08, true, false, kErasedBytes, 1, kErased}, {0x10, false, true, kOldAndNew, 0, kProgrammed},
+      {0x02, true, true, kOld, 0, kUntouched},    {0x01, true, true, kOld, 0, kLeftOut},
+  };
+  // clang-format on
+  // The BIOS refuses the disconnect with a text of its own, so the run ends before the program puts
+  // the block map back: the map shows what the passes left in it.
+  sim::SimProfile locked = Table({Block(kBlock, 0, 0), Block(kPart - kBlock, kBlock, 1)});
+  locked.disconnectRefusal = "Flash locked";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.attrib << " verify " << c.verify << c.blank);
+    locked.blocks[0].attrib = c.attrib;
+    Start(locked, c.verify, c.blank, &newer_);
+    EXPECT_EQ(Flash(), kExitFatal);
+    EXPECT_EQ(desktop.messages, std::vector{Stop("Flash locked")});
+    Bytes expected(kBlock, 0xFF);
+    for (uint32_t n = 0; n < kBlock; ++n) {
+      if (c.ends == kNew) expected[n] = newer_[n];
+      if (c.ends == kOld) expected[n] = installed_[n];
+      if (c.ends == kOldAndNew) expected[n] = installed_[n] & newer_[n];
+    }
+    EXPECT_EQ(Range(Part(), 0, kBlock), expected);
+    EXPECT_EQ(Range(Part(), kBlock, kPart - kBlock), Range(installed_, kBlock, kPart - kBlock));
+    EXPECT_EQ(Calls(biosfn::kEraseBlock), c.erases);
+    EXPECT_EQ(desktop.cursor, CursorShape::kArrow);
+    // A 512 KiB ROM on the 1024 cells: the first block is the first 128.
+    BlockMapCells map;
+    map.fill(kLeftOut);
+    std::fill_n(map.begin(), 128, c.cell);
+    EXPECT_EQ(program->progress().BlockMap(), map);
+  }
+}
+
+TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
+  // clang-format off
+  sim::SimProfile stuckHigh, stuckLow, eraseFails, readFails, noTable, noMemory;
+  stuckHigh.stuckBits = {{0x1345, 0x01, true}};
+  stuckLow.stuckBits = {{0x100, 0x80, false}};
+  eraseFails.eraseFailsAt = readFails.readFailsAt = {0x1000};
+  noTable.connectWithoutData = true;
+  noMemory.kernelMemoryLimit = 64 * 1024;
+  sim::SimProfile lockedStuck = stuckHigh, lockedNoMemory = noMemory;
+  lockedStuck.disconnectRefusal = lockedNoMemory.disconnectRefusal = "Flash locked";
+  const sim::BlockSpec atOnce = Block(kBlock, 0, 4), outside{kBlock, 0, 0x1000, false, 4};
+  const MessageRecord failed = Stop(kMsgFlashFailed), verify = Stop("Verify failed!!!"),
+      blank = Stop("Blank Check failed!!!"), noKernelMemory = Stop("Failed to allocate kernal memory", "Error Message");
+  // clang-format on
+  struct Case {
+    const char* name;
+    sim::SimProfile profile = {};
+    sim::BlockSpec first = Block(kBlock, 0, 0);
+    uint32_t restAttrib = 2;  // of the part after the first two blocks
+    bool verify = true, blank = true, padded = false;
+    uint32_t refusedTransfer = 0;  // the driver refuses the skip+1-th bulk one of this code
+    int skip = 0;
+    std::vector<MessageRecord> messages;
+    uint32_t erases = 1, programs = 0, refusedAllocations = 0;
+    std::optional<int> exit = std::nullopt;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {.name = "a bit stuck at 1", .profile = stuckHigh, .messages = {verify, failed}, .programs = 16},
+      {.name = "an erase that fails", .profile = eraseFails, .messages = {blank, failed}},
+      {.name = "a read refused in the blank check", .profile = readFails, .messages = {blank, failed}},
+      // After the connect's and the part id's, the fourth fetch is the verify's second piece.
+      {.name = "a receive buffer not handed over", .blank = false, .refusedTransfer = kIoctlReadMemory, .skip = 3,
+       .messages = {verify, failed}, .programs = 16},
+      // With the verify off nothing else would notice a piece programmed from stale data.
+      {.name = "a send buffer not handed over", .verify = false, .blank = false, .refusedTransfer = kIoctlWriteMemory,
+       .messages = {Stop("Can not hand the data to program to the BIOS!!\nThe flash was stopped!!"), failed}},
+      {.name = "a connect without a table", .profile = noTable, .messages = {Box("No data back to App 4k buffer ", kMbOk),
+       Stop("The BIOS did not report any flash block!!\nNothing was flashed!!"), failed}, .erases = 0},
+      {.name = "blocks beyond the image", .restAttrib = 0, .padded = true,
+       .messages = {Stop("The flash blocks of the BIOS reach beyond the rom image!!\nNothing was flashed!!"), failed}, .erases = 0},
+      {.name = "an at-once block of part of a page", .first = Block(6144, 0, 4),
+       .messages = {Stop("The once flash block is not a whole number of 4K pages!!\nNothing was flashed!!"), failed}, .erases = 0},
+      // The BIOS checks the block itself when asked to.
+      {.name = "at-once programming", .profile = stuckHigh, .first = atOnce,
+       .messages = {Stop("Once flash programming failed", "Error Message"), failed}, .erases = 0},
+      {.name = "at-once erasing", .profile = stuckLow, .first = atOnce,
+       .messages = {Stop("Once flash erasing failed", "Error Message"), failed}, .erases = 0},
+      // A LinearPtr outside the part: the BIOS refuses with a Status of its own.
+      {.name = "at-once refused", .first = outside, .messages = {Stop("Once flash failed!!", "Error Message"), failed}, .erases = 0},
+      {.name = "no kernel memory for at-once", .profile = noMemory, .first = atOnce,
+       .messages = {noKernelMemory, Stop("Once flash pre-process failed", "Error"), failed}, .erases = 0, .refusedAllocations = 1},
+      // A disconnect the program cannot go on from shows its own box and nothing more.
+      {.name = "a disconnect refused after a failure", .profile = lockedStuck,
+       .messages = {Stop("Flash locked")}, .programs = 16, .exit = kExitFatal},
+      {.name = "a disconnect refused after at-once", .profile = lockedNoMemory, .first = atOnce,
+       .messages = {noKernelMemory, Stop("Flash locked")}, .erases = 0, .exit = kExitFatal},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes before = c.padded ? PartLargerThanTheRom() : installed_;
+    const uint32_t size = static_cast<uint32_t>(before.size());
+    Start(Table({c.first, Block(kBlock, kBlock, 0),
+                 Block(size - 2 * kBlock, 2 * kBlock, c.restAttrib)},
+                c.profile),
+          c.verify, c.blank, &newer_, &before);
+    failing->failCode = c.refusedTransfer;
+    failing->skip = c.skip;
+    const uint32_t allocated = Requests(kIoctlAllocateKernelMemory);
+    const uint32_t freed = Requests(kIoctlFreeKernelMemory);
+    EXPECT_EQ(Flash(), c.exit);
+    EXPECT_EQ(desktop.messages, c.messages);
+    EXPECT_EQ(Calls(biosfn::kEraseBlock), c.erases);
+    EXPECT_EQ(Calls(biosfn::kProgramFlash), c.programs);
+    EXPECT_EQ(Range(Part(), kBlock, size - kBlock), Range(before, kBlock, size - kBlock));
+    if (c.exit) continue;
+    EXPECT_FALSE(sim->Bios().SessionOpen());
+    EXPECT_EQ(desktop.cursor, CursorShape::kArrow);
+    EXPECT_EQ(program->progress().Percent(), 0u);
+    EXPECT_EQ(Requests(kIoctlAllocateKernelMemory) - allocated - c.refusedAllocations,
+              Requests(kIoctlFreeKernelMemory) - freed);
+  }
+}
+
+const MessageRecord kOverwrite =
+    Box("The file you specified was existed!!\nDo you want to overwrite??",
+        kMbOkCancel | kMbIconExclamation);
+const MessageRecord kSkip =
+    Box("Do you want to skip backup original BIOS image!!", kMbOkCancel | kMbIconExclamation);
+
+TEST_F(FlashTest, ABackupAsksUntilANameIsTakenOrItIsSkippedAndWritesWhatTheFlashReaches) {
+  Start(Table(
+      {Block(kBlock, 0, 0), Block(kBlock, kBlock, 2), Block(kPart - 2 * kBlock, 2 * kBlock, 4)}));
+  const std::string existing = folder.Write("old.bak", {1, 2, 3});
+  // Cancelled, not skipped; an existing file, not overwritten; the same file, overwritten.
+  desktop.saveFileAnswers = {std::nullopt, existing, existing};
+  desktop.messageAnswers = {kIdCancel, kIdCancel, kIdOk};
+  program->BackupCommand(nullptr);
+  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{kSkip, kOverwrite, kOverwrite}));
+  EXPECT_EQ(desktop.proposedSaveNames,
+            (std::vector<std::string>{"bios.bak", "bios.bak", existing}));
+  EXPECT_STREQ(desktop.saveFileRequests.at(0).initialDirectory, folder.Path().c_str());
+  // The block no flash reaches is left erased in the file.
+  Bytes expected = installed_;
+  std::fill(expected.begin() + kBlock, expected.begin() + 2 * kBlock, 0xFF);
+  EXPECT_EQ(TempFolder::ReadFile(existing), expected);
+  EXPECT_EQ(files.writeCounts, std::vector<uint32_t>(kPart / kTransferSize, kTransferSize));
+  EXPECT_FALSE(sim->Bios().SessionOpen());
+
+  desktop.messages.clear();
+  desktop.messageAnswers = {kIdOk};
+  program->BackupCommand(nullptr);
+  EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{kSkip});
+}
+
+TEST_F(FlashTest, ABackupThatFailsLeavesNoFileThatCouldPassForOne) {
+  sim::SimProfile readFails;
+  readFails.readFailsAt = {0x20000};
+  const MessageRecord unread =
+      Stop("Can not read the whole BIOS from the flash part!!\nThe backup file was not written!!");
+  enum Fault { kNone, kMemory, kCreate, kWrite };
+  // clang-format off
+  struct Case { const char* name; sim::SimProfile profile; bool padded; Fault fault; MessageRecord message; bool kept = true; };
+  const Case cases[] = {
+      {"a read the BIOS refuses", readFails, false, kNone, unread},
+      {"blocks beyond the ROM", {}, true, kNone,
+       Stop("The flash blocks of the BIOS reach beyond the rom size!!\nThe backup file was not written!!")},
+      {"no memory", {}, false, kMemory, Stop("No enough memory for BIOS backup!!")},
+      {"a file not created", {}, false, kCreate, Box("File create Error!!", kMbOk)},
+      {"a write that fails", {}, false, kWrite, Box("File write failed!!", kMbOk), false},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes part = c.padded ? PartLargerThanTheRom() : installed_;
+    Start(c.profile, true, true, nullptr, &part);
+    const std::string kept = folder.Write("kept.bak", {'k', 'e', 'p', 't'});
+    desktop.saveFileAnswers = {kept};
+    files.failOpen = c.fault == kCreate ? std::set<std::string>{kept} : std::set<std::string>{};
+    files.failWriteOnCall = c.fault == kWrite ? files.writes + 3 : 0;
+    allocator.failOnCall = c.fault == kMemory ? allocator.calls + 1 : 0;
+    program->BackupCommand(nullptr);
+    // A name that cannot be opened at all is not known to exist: no overwrite question.
+    std::vector<MessageRecord> expected = {c.message};
+    if (c.fault != kCreate) expected.insert(expected.begin(), kOverwrite);
+    EXPECT_EQ(desktop.messages, expected);
+    EXPECT_EQ(TempFolder::ReadFile(kept), (c.kept ? Bytes{'k', 'e', 'p', 't'} : Bytes{}));
+    EXPECT_EQ(files.openHandles, 0);
+    EXPECT_FALSE(sim->Bios().SessionOpen());
+  }
+}
+
+}  // namespace
+}  // namespace ql::testing

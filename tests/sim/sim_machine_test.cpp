@@ -1,0 +1,108 @@
+// Where the simulated machine could be wrong while every product test passes: the part's NOR rules,
+// and a machine folder keeping what runs wrote, wrong password tries and the booted BIOS.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "driver/bios_call.h"
+#include "support/program_fixture.h"
+
+namespace ql::testing {
+namespace {
+
+TEST(SimFlashPartTest, ProgrammingOnlyClearsBitsAndErasingSetsThemInItsRangeOnly) {
+  sim::FlashPart part(Bytes(0x2000, 0x5A));
+  part.SetEraseFailures({0x1800});
+  const Bytes data(0x1000, 0xA3);
+  part.Program(0, data.data(), 0x1000);  // over old data, without an erase
+  EXPECT_EQ(part.Cells()[0], 0x5A & 0xA3);
+  ASSERT_TRUE(part.Erase(0, 0x1000));
+  EXPECT_EQ(part.Cells()[0xFFF], 0xFF);
+  EXPECT_EQ(part.Cells()[0x1000], 0x5A);
+  // A range holding a cell that will not erase is left as it was.
+  EXPECT_FALSE(part.Erase(0x1000, 0x1000));
+  EXPECT_EQ(part.Cells()[0x1000], 0x5A);
+}
+
+// Each Open() is a new program run on the machine folder, through the program's own driver link
+// and BIOS caller.
+class SimFolderTest : public ::testing::Test {
+ protected:
+  void Open() {
+    caller_.reset();
+    link_.reset();
+    std::string error;
+    machine_ = sim::OpenSimMachine(folder_.Path("m"), &error);
+    ASSERT_TRUE(machine_) << error;
+    machine_->closeProgram = [] {};
+    link_ = std::make_unique<DriverLink>(*machine_, allocator_);
+    ASSERT_TRUE(link_->Open(desktop_, nullptr));
+    caller_ = std::make_unique<BiosCaller>(*link_);
+    ASSERT_TRUE(caller_->SetUp());
+    caller_->SetTrigger(0xB2, 0xE9);  // the builder's BCPFEX
+  }
+  int32_t Connect(uint32_t password) {
+    caller_->SetParams({password});
+    return caller_->Call(biosfn::kConnect).code;
+  }
+  void Flash(const Bytes& image, uint32_t from, uint32_t to) {
+    uint32_t window = sim::PartWindowBase(static_cast<uint32_t>(image.size()));
+    for (uint32_t at = from; at < to; at += kTransferSize) {
+      if (at % 0x10000 == 0) {
+        caller_->SetParams({0xBF, window + at, 0x10000});
+        ASSERT_TRUE(caller_->Call(biosfn::kEraseBlock).Succeeded()) << at;
+      }
+      ASSERT_TRUE(caller_->FillSendBuffer(image.data() + at, kTransferSize));
+      caller_->SetParams({0xBF, window + at, kTransferSize});
+      ASSERT_TRUE(caller_->Call(biosfn::kProgramFlash).Succeeded()) << at;
+    }
+  }
+  std::string RunningDate() const {
+    return sim::InspectRom(machine_->RunningBiosSegment()).buildDate;
+  }
+
+  TempFolder folder_;
+  ScriptedDesktop desktop_;
+  StandardAllocator allocator_;
+  std::unique_ptr<sim::SimMachine> machine_;
+  std::unique_ptr<DriverLink> link_;
+  std::unique_ptr<BiosCaller> caller_;
+};
+
+TEST_F(SimFolderTest, WhatARunWroteStaysAndTheFlashedBiosBootsAfterARestart) {
+  const Bytes newer = BuildImage({.buildDate = "12/24/05"});
+  std::string error;
+  ASSERT_TRUE(sim::CreateMachineFolder(folder_.Path("m"), BuildImage(),
+                                       "password = 99\nlockout_after = 2\n", &error))
+      << error;
+  // Wrong tries add up across runs, and the lock holds until the machine restarts.
+  Open();
+  EXPECT_EQ(Connect(1), bioscode::kCodePassword);
+  Open();
+  EXPECT_EQ(Connect(2), bioscode::kCodeLockedOut);
+  machine_->ExitWindows(kEwxReboot);
+  Open();
+  ASSERT_EQ(Connect(99), bioscode::kCodeData);
+
+  // Every write reaches the part's file at once: a run killed now leaves half a block.
+  Flash(newer, 0x10000, 0x11000);
+  Bytes onDisk = TempFolder::ReadFile(folder_.Path("m/flash.bin"));
+  ASSERT_EQ(onDisk.size(), newer.size());
+  EXPECT_TRUE(
+      std::equal(newer.begin() + 0x10000, newer.begin() + 0x11000, onDisk.begin() + 0x10000));
+  EXPECT_EQ(onDisk[0x11000], 0xFF);
+
+  Flash(newer, 0, static_cast<uint32_t>(newer.size()));
+  Open();
+  EXPECT_EQ(TempFolder::ReadFile(folder_.Path("m/flash.bin")), newer);
+  EXPECT_EQ(RunningDate(), "03/14/05");  // no restart yet: the old BIOS still runs
+  machine_->ExitWindows(kEwxReboot);
+  Open();
+  EXPECT_EQ(RunningDate(), "12/24/05");
+  EXPECT_EQ(TempFolder::ReadText(folder_.Path("m/shutdown.log")),
+            "restart (ExitWindows flags 0x2)\nrestart (ExitWindows flags 0x2)\n");
+}
+
+}  // namespace
+}  // namespace ql::testing
