@@ -82,14 +82,11 @@ Outcome Program::LoadImage(WindowHandle owner, const char* path) {
 }
 
 void Program::LoadCommand(WindowHandle owner) {
-  FileDialogRequest request;
-  request.owner = owner;
-  request.title = kLoadDialogTitle;
-  request.filter = kRomFileFilter;
-  request.fileName = selectedFileName_;
-  request.fileNameSize = kSelectedFileNameSize;
-  request.initialDirectory = startup_.CurrentDirectory;
-  if (!desktop_.ChooseOpenFile(request)) return;
+  if (!desktop_.ChooseOpenFile(FileDialog(owner, kLoadDialogTitle, kRomFileFilter,
+                                          selectedFileName_, kSelectedFileNameSize,
+                                          startup_.CurrentDirectory))) {
+    return;
+  }
   (void)LoadImage(owner, selectedFileName_);
   log_.Line(kLogRomFileLoaded);
 }

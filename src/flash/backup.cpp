@@ -30,14 +30,9 @@ class Backup {
   bool ChooseFile(const char* initialDirectory) {
     std::snprintf(fileName_, sizeof fileName_, "%s", kBackupDefaultName);
     for (;;) {
-      FileDialogRequest request;
-      request.owner = owner_;
-      request.title = kBackupDialogTitle;
-      request.filter = kBackupFilter;
-      request.fileName = fileName_;
-      request.fileNameSize = kBackupFileNameSize;
-      request.initialDirectory = initialDirectory;
-      if (!flash_.desktop.ChooseSaveFile(request)) {
+      if (!flash_.desktop.ChooseSaveFile(FileDialog(owner_, kBackupDialogTitle, kBackupFilter,
+                                                    fileName_, kBackupFileNameSize,
+                                                    initialDirectory))) {
         if (Ask(kMsgSkipBackupQuestion) == kIdOk) return false;
         continue;
       }

@@ -49,6 +49,21 @@ struct FileDialogRequest {
   uint32_t flags = 0;
 };
 
+// A dialog titled `title` that opens in `initialDirectory` on the name in `fileName` (room for
+// `fileNameSize` bytes) and leaves the chosen name there.
+inline FileDialogRequest FileDialog(WindowHandle owner, const char* title, const char* filter,
+                                    char* fileName, uint32_t fileNameSize,
+                                    const char* initialDirectory) {
+  FileDialogRequest request;
+  request.owner = owner;
+  request.title = title;
+  request.filter = filter;
+  request.fileName = fileName;
+  request.fileNameSize = fileNameSize;
+  request.initialDirectory = initialDirectory;
+  return request;
+}
+
 // How the shutdown box ended.
 enum class ShutdownBoxEnd {
   kCountdownElapsed,  // the eleventh tick: shut down
