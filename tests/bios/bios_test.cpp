@@ -1,5 +1,7 @@
 // The BIOS as the program reaches it on the simulated machine: discovery over its segment, the
 // call buffers and the calls byte for byte, the session with its refusals and password protocol.
+#include <algorithm>
+
 #include "bios/bios_interface.h"
 #include "bios/bios_session.h"
 #include "platform/bytes.h"
@@ -127,7 +129,9 @@ TEST_F(BiosTest, TheBiosIsServedOnlyWithWholeBlocksAndTheMemoryToReachIt) {
     const uint32_t base = static_cast<uint32_t>(image.size()) - kBiosSegmentLength;
     for (auto [from, to, size] : {std::tuple(fex, fexAt, 18u), std::tuple(sys, sysAt, 128u)}) {
       if (to == from) continue;
-      if (to != 0) std::copy_n(image.begin() + base + from, size, image.begin() + base + to);
+      // A block moved against the segment's end keeps only what fits there.
+      const uint32_t kept = std::min(size, kBiosSegmentLength - to);
+      if (to != 0) std::copy_n(image.begin() + base + from, kept, image.begin() + base + to);
       image[base + from] = 'X';
     }
     program.reset();
