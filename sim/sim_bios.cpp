@@ -18,6 +18,7 @@ uint32_t Units(uint32_t count) {
 }
 
 inline constexpr int32_t kCodeEraseFailed = -4;
+inline constexpr int32_t kCodeProgramFailed = -6;
 inline constexpr uint32_t kBytesPerPageTable = kPageTableEntries * kPageSize;
 
 }  // namespace
@@ -153,8 +154,8 @@ bool SimBios::PartRange(uint32_t linear, uint32_t count, uint32_t* offset) const
   return part_.Covers(*offset, count);
 }
 
-bool SimBios::ReadFails(uint32_t offset, uint32_t count) const {
-  return std::any_of(profile_.readFailsAt.begin(), profile_.readFailsAt.end(),
+bool SimBios::FailsAt(const std::vector<uint32_t>& offsets, uint32_t offset, uint32_t count) {
+  return std::any_of(offsets.begin(), offsets.end(),
                      [&](uint32_t at) { return at >= offset && at - offset < count; });
 }
 
@@ -222,6 +223,7 @@ void SimBios::ProgramFlash(Call& c) {
   }
   uint8_t data[kTransferSize];  // count is at most kTransferSize
   if (!memory_.ReadPhysical(c.send, count, data)) return Refuse(c, kCodeBadRequest);
+  if (FailsAt(profile_.programFailsAt, offset, count)) return Refuse(c, kCodeProgramFailed);
   part_.Program(offset, data, count);
   Pause(profile_.programMs * Units(count));
   c.resultStatus = bioscode::kStatusOk;
@@ -247,7 +249,7 @@ void SimBios::ReadFlash(Call& c) {
     return Refuse(c, kCodeBadRequest);
   }
   Pause(profile_.readMs * Units(count));
-  if (ReadFails(offset, count)) return Refuse(c, kCodeReadFailed);
+  if (FailsAt(profile_.readFailsAt, offset, count)) return Refuse(c, kCodeReadFailed);
   Receive(c, part_.Cells().data() + offset, count);
 }
 

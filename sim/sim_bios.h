@@ -8,7 +8,8 @@
 // or Disconnect answers Status -1 with the reason in Code: -2 unsupported part, -5 password,
 // -7 locked out, -11/-12 a text in the receive buffer, and kCodeBadRequest for a call without a
 // session, with another part code, outside the part or larger than a buffer, kCodeReadFailed for
-// a read the part does not answer. OnceFlash answers -9 (programming) or -10 (erasing).
+// a read the part does not answer, -4 for an erase and -6 for a program the profile fails.
+// OnceFlash answers -9 (programming) or -10 (erasing).
 #pragma once
 
 #include <array>
@@ -83,7 +84,8 @@ class SimBios {
   void ReceiveText(Call& c, const std::string& text, int32_t code);
   // The part offset of a range the functions address by LinearPtr; false outside the part.
   bool PartRange(uint32_t linear, uint32_t count, uint32_t* offset) const;
-  bool ReadFails(uint32_t offset, uint32_t count) const;
+  // True when one of `offsets` lies in the range.
+  static bool FailsAt(const std::vector<uint32_t>& offsets, uint32_t offset, uint32_t count);
   bool GatherPages(const Call& c, uint32_t pages, std::vector<uint8_t>* data) const;
   void Pause(uint32_t ms) const;
 

@@ -54,7 +54,8 @@ bool CheckProfileFits(const SimProfile& p, uint32_t size, std::string* error) {
     return true;
   };
   if (!offsetsFit(p.readFailsAt, "read_fails_at") ||
-      !offsetsFit(p.eraseFailsAt, "erase_fails_at")) {
+      !offsetsFit(p.eraseFailsAt, "erase_fails_at") ||
+      !offsetsFit(p.programFailsAt, "program_fails_at")) {
     return false;
   }
   for (const StuckBits& b : p.stuckBits) {
@@ -250,7 +251,8 @@ bool SimMachine::EnableShutdownPrivilege() {
   return profile_.shutdownPrivilege;
 }
 
-void SimMachine::ExitWindows(uint32_t flags) {
+bool SimMachine::ExitWindows(uint32_t flags) {
+  if (profile_.shutdownRefused) return false;
   shutdowns_.push_back(flags);
   running_ = false;
   // Whatever the flags, the machine goes down; the part's BIOS is the one that boots next.
@@ -262,6 +264,7 @@ void SimMachine::ExitWindows(uint32_t flags) {
   } else {
     ExitProcess(0);
   }
+  return true;
 }
 
 void SimMachine::ExitProcess(int exitCode) {

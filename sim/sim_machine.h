@@ -63,8 +63,9 @@ class SimMachine final : public Machine {
   PowerStatus GetPowerStatus() override;
   bool EnableShutdownPrivilege() override;
   // Records the request, takes the machine down (the driver answers nothing any more), then
-  // closes the program as the operating system would: closeProgram.
-  void ExitWindows(uint32_t flags) override;
+  // closes the program as the operating system would: closeProgram. A profile whose shutdown is
+  // refused answers false and the machine stays up.
+  bool ExitWindows(uint32_t flags) override;
   [[noreturn]] void ExitProcess(int exitCode) override;
 
   // How the process ends. Tests throw from these; the Windows program hooks its own close.

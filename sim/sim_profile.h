@@ -49,6 +49,7 @@ struct SimProfile {
   uint8_t acLineStatus = 1;
   uint8_t batteryFlag = 1;
   bool shutdownPrivilege = true;
+  bool shutdownRefused = false;  // ExitWindows answers false and the machine stays up
 
   // Faults.
   DiscoveryFault discoveryFault = DiscoveryFault::kNone;
@@ -58,6 +59,8 @@ struct SimProfile {
   bool connectWithoutData = false;     // Connect succeeds with Code 0 and no block table
   std::vector<uint32_t> readFailsAt;   // part offsets a ReadFlash cannot cover
   std::vector<uint32_t> eraseFailsAt;  // part offsets whose erase leaves the range as it was
+  // Part offsets a ProgramFlash is refused over; the piece is left as it was.
+  std::vector<uint32_t> programFailsAt;
   std::vector<StuckBits> stuckBits;
   OnceFlashFault onceFlashFault = OnceFlashFault::kNone;
   uint32_t kernelMemoryLimit = 64u << 20;  // bytes of kernel buffers the driver can hold at once

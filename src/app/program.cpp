@@ -173,6 +173,12 @@ void Program::EndFatally() {
 }
 
 Outcome Program::RunFlashJob(WindowHandle owner) {
+  // The DMI settings can enable Flash with no image taken, or with a refused one still in the
+  // buffer; only the DMI-only flash works from the running BIOS.
+  if (dmi_.DmiMode != DmiModeValue::NewStrings && !image_.Loaded()) {
+    ProgramMessage(desktop_, owner, kDmiTextFileNotRead, kMbIconHand);
+    return Outcome::kFailed;
+  }
   if (!OfferBackup(owner)) return Outcome::kFailed;
   if (!PowerChecked(owner)) return Outcome::kFailed;
 
@@ -244,18 +250,19 @@ void Program::ShowResult(WindowHandle owner, bool flashed) {
   flashDone_ = true;
   desktop_.EnableControl(Control::kBackup, false);
   log_.Line(kLogShutdownAfter10Seconds);
-  switch (desktop_.RunShutdownBox(owner, kShutdownSeconds)) {
-    case ShutdownBoxEnd::kCountdownElapsed:
-    case ShutdownBoxEnd::kShutdownNow:
-      // A shutdown was started or attempted: a refused privilege has told the user already.
-      (void)ShutdownSystem(
-          machine_, desktop_, log_, owner,
-          ShutdownRequest{startup_.OsFamily == kWin98, startup_.ManufacturingMode});
-      return;
-    case ShutdownBoxEnd::kClosed:
-      ProgramMessage(desktop_, owner, kMsgFlashSucceeded, kMbIconExclamation);
-      return;
+  const ShutdownBoxEnd end = desktop_.RunShutdownBox(owner, kShutdownSeconds);
+  // The line has nobody to press OK on a success box: a box that could not be shown ends as its
+  // countdown would. A person is told of the success instead.
+  const bool shutDown = end == ShutdownBoxEnd::kCountdownElapsed ||
+                        end == ShutdownBoxEnd::kShutdownNow ||
+                        (end == ShutdownBoxEnd::kNotShown && startup_.ManufacturingMode);
+  if (!shutDown) {
+    ProgramMessage(desktop_, owner, kMsgFlashSucceeded, kMbIconExclamation);
+    return;
   }
+  // A refused shutdown has told the user to shut down by hand already.
+  (void)ShutdownSystem(machine_, desktop_, log_, owner,
+                       ShutdownRequest{startup_.OsFamily == kWin98, startup_.ManufacturingMode});
 }
 
 uint32_t Program::RomSizeForPart() {

@@ -92,10 +92,11 @@ class Passes {
     flash_.progress.SetPhase(ProgressPhase::kErasing);
     flash_.progress.SetPercent(100, 100);
     flash_.progress.Mark(block.FileOffset, block.BlockSize, CellState::kErased);
-    // The erase's own answer is not trusted either way: the blank check reads what it did.
+    // A refused erase fails here; an accepted one is still not trusted: the blank check reads
+    // what it did.
     flash_.caller.SetParams(
         {flash_.part.PartCode(), block.LinearPtr, block.BlockSize, t.index, 0, 0, 0, 0});
-    flash_.caller.Call(biosfn::kEraseBlock);
+    if (!flash_.caller.Call(biosfn::kEraseBlock).Succeeded()) return Fail(kMsgEraseFailed);
     if (options_.blankCheck && !BlankCheck(block)) return Fail(kMsgBlankCheckFailed);
     return Outcome::kDone;
   }
@@ -132,7 +133,7 @@ class Passes {
       }
       flash_.caller.SetParams({flash_.part.PartCode(), block.LinearPtr + piece.offset, piece.count,
                                t.index, 0, 0, 0, 0});
-      flash_.caller.Call(biosfn::kProgramFlash);
+      if (!flash_.caller.Call(biosfn::kProgramFlash).Succeeded()) return Fail(kMsgProgramFailed);
     }
     return Outcome::kDone;
   }

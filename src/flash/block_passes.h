@@ -10,6 +10,8 @@
 
 namespace ql {
 
+inline constexpr const char* kMsgEraseFailed = "Erase failed!!!";
+inline constexpr const char* kMsgProgramFailed = "Program failed!!!";
 inline constexpr const char* kMsgBlankCheckFailed = "Blank Check failed!!!";
 inline constexpr const char* kMsgVerifyFailed = "Verify failed!!!";
 inline constexpr const char* kMsgOncePreProcessFailed = "Once flash pre-process failed";
@@ -51,6 +53,10 @@ struct FlashSource {
 // would be a lie), a treated block that reaches beyond the source, an at-once block the BIOS cannot
 // take whole (above 16 MiB, or not a whole number of pages, whose tail the BIOS would erase and
 // never program).
+//
+// An EraseBlock or ProgramFlash the BIOS refuses or leaves unanswered stops the flash whatever the
+// options: with the blank check or the verify off nothing else would notice, and the run would end
+// in a success the part does not hold.
 //
 // A ReadFlash that fails during the blank check or the verify fails that check: the receive buffer
 // then still holds the bytes of an earlier read, which prove nothing about this piece.

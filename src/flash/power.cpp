@@ -14,17 +14,14 @@ std::optional<int> CheckAcPower(Machine& machine, Desktop& desktop, WindowHandle
 
 bool ShutdownSystem(Machine& machine, Desktop& desktop, EventLog& log, WindowHandle owner,
                     const ShutdownRequest& request) {
-  if (request.win9x) {
-    log.Line(kLogWin98Shutdown);
-    machine.ExitWindows(request.restart ? kEwxReboot : kEwxShutdown);
-    return true;
-  }
-  if (!machine.EnableShutdownPrivilege()) {
+  const bool privileged = request.win9x || machine.EnableShutdownPrivilege();
+  const uint32_t flags = request.restart ? kEwxReboot : request.win9x ? kEwxShutdown : kEwxPowerOff;
+  // The log says the system goes down only once the platform took the request.
+  if (!privileged || !machine.ExitWindows(flags)) {
     ProgramMessage(desktop, owner, kMsgCannotShutdown, kMbIconExclamation);
     return false;
   }
-  log.Line(kLogWin2000Shutdown);
-  machine.ExitWindows(request.restart ? kEwxReboot : kEwxPowerOff);
+  log.Line(request.win9x ? kLogWin98Shutdown : kLogWin2000Shutdown);
   return true;
 }
 

@@ -50,8 +50,9 @@ struct ShutdownRequest {
   bool restart = false;  // manufacturing mode restarts instead of switching off
 };
 
-// Shuts the system down, or restarts it. True when the platform was asked to; false when the
-// shutdown privilege was refused (the user has been told to shut down by hand).
+// Shuts the system down, or restarts it. True when the platform took the request; false when the
+// shutdown privilege or the request itself was refused (the user has been told to shut down by
+// hand, and the log does not claim a shutdown).
 bool ShutdownSystem(Machine& machine, Desktop& desktop, EventLog& log, WindowHandle owner,
                     const ShutdownRequest& request);
 

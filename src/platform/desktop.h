@@ -69,6 +69,7 @@ enum class ShutdownBoxEnd {
   kCountdownElapsed,  // the eleventh tick: shut down
   kShutdownNow,       // "Shutdown Now..." pressed
   kClosed,            // the close box: nothing happens
+  kNotShown,          // the box could not be made
 };
 
 class Desktop {

@@ -51,7 +51,8 @@ class Machine {
   virtual PowerStatus GetPowerStatus() = 0;
   // Enables the shutdown privilege where the platform has one; false when it was refused.
   virtual bool EnableShutdownPrivilege() = 0;
-  virtual void ExitWindows(uint32_t flags) = 0;
+  // Asks the platform to shut down or restart; false when it refused (the system stays up).
+  virtual bool ExitWindows(uint32_t flags) = 0;
 
   // Ends the process. Never returns to the caller.
   [[noreturn]] virtual void ExitProcess(int exitCode) = 0;

@@ -1,6 +1,6 @@
 // The rules that decide whether a loaded image may be flashed on this machine: it must be a BIOS
-// image of this platform, a date that does not go back is taken without a question, and an image
-// that is newer must match the running BIOS's size and layout.
+// image of this platform, a date that goes back or stays is taken only after a warning or a
+// question, and every image taken must match the running BIOS's size and layout.
 #include <cstring>
 
 #include "rom/rom_image.h"
@@ -62,19 +62,20 @@ bool CheckImageCompatibility(Desktop& desktop, WindowHandle owner, const RomImag
   if (systemStamp.year == kCenturyYear) systemStamp.year = 0;
   if (imageStamp.year < systemStamp.year) {
     ProgramMessage(desktop, owner, kMsgNotNewer, kMbOk | kMbIconExclamation);
-    return true;
-  }
-  if (imageStamp.year == systemStamp.year) {
+  } else if (imageStamp.year == systemStamp.year) {
+    const char* question = nullptr;
     if (imageStamp.month < systemStamp.month ||
         (imageStamp.month == systemStamp.month && imageStamp.day < systemStamp.day)) {
-      return AskToGoOn(desktop, owner, kMsgNotNewerQuestion);
+      question = kMsgNotNewerQuestion;
+    } else if (imageStamp.month == systemStamp.month && imageStamp.day == systemStamp.day &&
+               imageStamp.minutes == systemStamp.minutes) {
+      question = kMsgSameDateQuestion;
     }
-    if (imageStamp.month == systemStamp.month && imageStamp.day == systemStamp.day &&
-        imageStamp.minutes == systemStamp.minutes) {
-      return AskToGoOn(desktop, owner, kMsgSameDateQuestion);
-    }
+    if (question != nullptr && !AskToGoOn(desktop, owner, question)) return false;
   }
 
+  // Whatever the date, an image of another size or layout would be written over blocks it does
+  // not fit: half of a larger image over the whole part leaves a machine that cannot boot.
   if (!SameSize(image, imageBlock, system)) return Refuse(desktop, owner, kMsgSizeNotIdentical);
   return true;
 }

@@ -117,9 +117,9 @@ class RomImage {
 };
 
 // True when the loaded image may be flashed on this machine; a refusal has shown its message.
-// An image taken at the older-year warning or at one of the date questions is not held to the
-// size rule: the person chose it knowing it is not newer. The flash passes therefore must not
-// trust the image to cover the block table; they keep every block inside the flashable bytes.
+// An image taken at the older-year warning or at one of the date questions is still held to the
+// size and layout rule, after its date box. The factory line's images are not judged here, so the
+// flash passes still keep every block inside the flashable bytes.
 bool CheckImageCompatibility(Desktop& desktop, WindowHandle owner, const RomImage& image,
                              const BcpSysBlock& system);
 

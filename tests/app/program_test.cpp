@@ -41,20 +41,32 @@ TEST_F(RunTest, TheFactoryLineReadsFromTheExitStatusWhatBecameOfItsImage) {
     sim::SimProfile machine;
     bool paint, flashed;
     int status;
+    std::string lastBox = {};  // the text of the last box shown, if any
+    ShutdownBoxEnd box = ShutdownBoxEnd::kCountdownElapsed;
   };
-  sim::SimProfile stuck, refusing;
+  sim::SimProfile stuck, refusing, eraseRefused, programRefused, restartRefused;
   uint32_t at = 0;
   while (newer_[at] == 0xFF) ++at;  // a byte of the image a bit stuck high keeps from programming
   stuck.stuckBits.push_back(sim::StuckBits{at, 0xFF, true});
   refusing.connectRefusal = "Flash services are locked";
-  const std::string line = "/M " + newerPath_;
-  const Bytes on{1, 1, 1, 1};
+  eraseRefused.eraseFailsAt = programRefused.programFailsAt = {0x20000};
+  restartRefused.shutdownRefused = true;
+  const std::string line = "/M " + newerPath_, gone = "/M " + folder.Path("gone.rom");
+  const Bytes on{1, 1, 1, 1}, unchecked{1, 0, 0, 1};
   const Case cases[] = {
       {"flashed and verified", line, on, {}, true, true, 0},
       {"verify switched off", line, {1, 0, 1, 1}, {}, true, true, 4},
-      {"the named file is missing", "/M " + folder.Path("gone.rom"), on, {}, true, false, 2},
-      {"the verify fails", line, on, stuck, true, false, 3},
-      {"the BIOS refuses the session", line, on, refusing, true, false, 1},
+      {"the named file is missing", gone, on, {}, true, false, 2, "File open Error!!"},
+      {"the verify fails", line, on, stuck, true, false, 3, kMsgFlashFailed},
+      {"the BIOS refuses the session", line, on, refusing, true, false, 1,
+       "Flash services are locked"},
+      {"an erase refused, the checks off", line, unchecked, eraseRefused, true, false, 3,
+       kMsgFlashFailed},
+      {"a program refused, the checks off", line, unchecked, programRefused, true, false, 3,
+       kMsgFlashFailed},
+      // Nobody stands at the line to answer a success box.
+      {"no shutdown box", line, on, {}, true, true, 0, "", ShutdownBoxEnd::kNotShown},
+      {"the restart refused", line, on, restartRefused, true, true, 0, kMsgCannotShutdown},
       {"ended before the first paint", line, on, {}, false, false, 5},
       {"a person's run: nothing is flashed at the first paint", newerPath_, on, {}, true, false, 0},
   };
@@ -62,6 +74,9 @@ TEST_F(RunTest, TheFactoryLineReadsFromTheExitStatusWhatBecameOfItsImage) {
     SCOPED_TRACE(c.what);
     UseMachine(c.machine, installed_);
     desktop.skinReleases = 0;
+    desktop.messages.clear();
+    desktop.shutdownAnswers = {c.box};
+    const size_t logged = Log().size();
     TempFolder::WriteFile(ProgramFile("brimlet.ini"), c.settings);
     // The main window's life up to its first paint, and the Flash command when the paint asks.
     std::optional<int> ended = ExitStatusOf([&] {
@@ -70,8 +85,11 @@ TEST_F(RunTest, TheFactoryLineReadsFromTheExitStatusWhatBecameOfItsImage) {
     });
     EXPECT_EQ(ended ? *ended : program->ExitStatus(), c.status);
     EXPECT_EQ(Part() == newer_, c.flashed);
+    EXPECT_EQ(desktop.messages.empty() ? "" : desktop.messages.back().text, c.lastBox);
+    const bool restarted = c.flashed && !c.machine.shutdownRefused;
     EXPECT_EQ(sim->ShutdownRequests(),
-              c.flashed ? std::vector<uint32_t>{kEwxReboot} : std::vector<uint32_t>{});
+              restarted ? std::vector<uint32_t>{kEwxReboot} : std::vector<uint32_t>{});
+    EXPECT_EQ(Log().find("going to Shutdown", logged) != std::string::npos, restarted);
     // A fatal end gives back what the run held, the skin included.
     EXPECT_EQ(desktop.skinReleases, c.status == 1 ? 1 : 0);
     EXPECT_EQ(sim->Memory().KernelBytesInUse() == 0 && sim->Memory().MappingCount() == 0,
@@ -158,7 +176,7 @@ TEST_F(RunTest, FlashOffersTheBackupChecksThePowerFlashesAndOffersTheShutdown) {
   desktop.messages.clear();
   desktop.saveFileAnswers = {folder.Path("bios.bak")};
   desktop.messageAnswers = {kIdRetry, kIdIgnore};
-  desktop.shutdownAnswers = {ShutdownBoxEnd::kClosed};
+  desktop.shutdownAnswers = {ShutdownBoxEnd::kNotShown};  // a person is told, as after a close
   program->FlashCommand(nullptr);
   EXPECT_EQ(TempFolder::ReadFile(folder.Path("bios.bak")), installed_) << "backed up first";
   EXPECT_EQ(Part(), newer_);
@@ -190,9 +208,20 @@ TEST_F(RunTest, TheDmiModeDecidesWhoseStringsTheFlashWrites) {
   maker.dmi[1] = "Maker Ltd Corp.";  // as long as the running BIOS's "Quorrel Systems"
   std::memcpy(maker.uuid.data(), "UUID-OF-THE-ROM!", 16);  // the running BIOS's is all 0
   const Bytes image = BuildImage(maker);
+  sim::RomSpec older;  // taken at the not-newer warning before: half of it would fill the part
+  older.buildDate = "12/31/04";
+  older.sizeKb = 1024;
   for (DmiModeValue mode : {DmiModeValue::KeepCurrent, DmiModeValue::DontKeep}) {
     UseMachine({}, installed_);
     Run();
+    // No image yet, then a refused one in the buffer: neither may be flashed, and the run goes on.
+    for (bool refusedHeld : {false, true}) {
+      if (refusedHeld) Load(BuildImage(older));
+      desktop.messages.clear();
+      program->FlashCommand(nullptr);
+      EXPECT_EQ(desktop.messages.back(), Stop("File didn't read!!"));
+    }
+    EXPECT_EQ(Calls(biosfn::kEraseBlock), 0u);
     Load(image);
     EXPECT_STREQ(program->dmi().ImageDmi.Manufacturer.Text(), "Maker Ltd Corp.");
     DmiFieldTexts shown;

@@ -127,10 +127,10 @@ TEST_F(FlashTest, EachAttribTreatsItsBlockAsItSaysAndTheMapShowsItsLastStep) {
 
 TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
   // clang-format off
-  sim::SimProfile stuckHigh, stuckLow, eraseFails, readFails, noTable, noMemory;
+  sim::SimProfile stuckHigh, stuckLow, eraseFails, programFails, readFails, noTable, noMemory;
   stuckHigh.stuckBits = {{0x1345, 0x01, true}};
   stuckLow.stuckBits = {{0x100, 0x80, false}};
-  eraseFails.eraseFailsAt = readFails.readFailsAt = {0x1000};
+  eraseFails.eraseFailsAt = programFails.programFailsAt = readFails.readFailsAt = {0x1000};
   noTable.connectWithoutData = true;
   noMemory.kernelMemoryLimit = 64 * 1024;
   sim::SimProfile lockedStuck = stuckHigh, lockedNoMemory = noMemory;
@@ -154,7 +154,11 @@ TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
   // clang-format off
   const Case cases[] = {
       {.name = "a bit stuck at 1", .profile = stuckHigh, .messages = {verify, failed}, .programs = 16},
-      {.name = "an erase that fails", .profile = eraseFails, .messages = {blank, failed}},
+      // With the checks off the BIOS's own answer is all that tells of a failure.
+      {.name = "an erase refused", .profile = eraseFails, .verify = false, .blank = false,
+       .messages = {Stop("Erase failed!!!"), failed}},
+      {.name = "a program refused", .profile = programFails, .verify = false, .blank = false,
+       .messages = {Stop("Program failed!!!"), failed}, .programs = 2},
       {.name = "a read refused in the blank check", .profile = readFails, .messages = {blank, failed}},
       // After the connect's and the part id's, the fourth fetch is the verify's second piece.
       {.name = "a receive buffer not handed over", .blank = false, .refusedTransfer = kIoctlReadMemory, .skip = 3,

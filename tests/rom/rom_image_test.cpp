@@ -35,29 +35,34 @@ class RomLoadTest : public ProgramTest {
 };
 
 TEST_F(RomLoadTest, EachRuleJudgesTheImageAgainstTheRunningBios) {
-  const char *same = "06/15/05", *v = "QRL845GV", *notNewerAsk = kMsgNotNewerQuestion;
-  const uint32_t ask = kMbOkCancel | kMbIconQuestion, warn = kMbIconExclamation, stop = kMbIconHand;
+  const char *same = "06/15/05", *v = "QRL845GV";
+  const uint32_t ask = kMbOkCancel | kMbIconQuestion;
+  const MessageRecord older = Box(kMsgNotNewer, kMbIconExclamation),
+                      askOlder = Box(kMsgNotNewerQuestion, ask),
+                      askSame = Box(kMsgSameDateQuestion, ask), size = Stop(kMsgSizeNotIdentical);
   // The running BIOS's date; the image's date, time, platform, size and layout; the answer to a
-  // question; the one box shown, or none; whether the image is taken.
+  // question; the boxes shown; whether the image is taken.
   using Rule = std::tuple<const char*, const char*, const char*, const char*, uint32_t, uint16_t,
-                          int, const char*, uint32_t, bool>;
+                          int, std::vector<MessageRecord>, bool>;
   const Rule rules[] = {
-      {same, "07/01/05", "10:30", "QRL845GX", 512, 0x100, kIdOk, kMsgNotForThisPlatform, stop, 0},
-      {same, "12/31/04", "23:59", v, 1024, 0x200, kIdOk, kMsgNotNewer, warn, 1},
-      {same, "05/30/05", "10:30", v, 512, 0x100, kIdCancel, notNewerAsk, ask, 0},
-      {same, "06/05/05", "23:00", v, 256, 0x100, kIdOk, notNewerAsk, ask, 1},  // size not held
-      {same, "06/15/05", "10:30:59", v, 512, 0x100, kIdOk, kMsgSameDateQuestion, ask, 1},
-      {same, "06/15/05", "10:29", v, 1024, 0x100, kIdOk, kMsgSizeNotIdentical, stop, 0},
-      {same, "06/15/05", "11:29", v, 512, 0x100, kIdOk, nullptr, 0, 1},
-      {same, "01/01/06", "00:00", v, 512, 0x100, kIdOk, nullptr, 0, 1},
-      {same, "07/01/05", "10:30", v, 512, 0x101, kIdOk, kMsgSizeNotIdentical, stop, 0},
+      {same, "07/01/05", "10:30", "QRL845GX", 512, 0x100, kIdOk, {Stop(kMsgNotForThisPlatform)}, 0},
+      // A date box taken is no leave to write an image of another shape over the part.
+      {same, "12/31/04", "23:59", v, 512, 0x200, kIdOk, {older, size}, 0},
+      {same, "05/30/05", "10:30", v, 512, 0x100, kIdCancel, {askOlder}, 0},
+      {same, "06/05/05", "23:00", v, 256, 0x100, kIdOk, {askOlder, size}, 0},
+      {same, "06/05/05", "23:00", v, 512, 0x100, kIdOk, {askOlder}, 1},
+      {same, "06/15/05", "10:30:59", v, 1024, 0x100, kIdOk, {askSame, size}, 0},
+      {same, "06/15/05", "10:30:59", v, 512, 0x100, kIdOk, {askSame}, 1},
+      {same, "06/15/05", "10:29", v, 1024, 0x100, kIdOk, {size}, 0},
+      {same, "06/15/05", "11:29", v, 512, 0x100, kIdOk, {}, 1},
+      {same, "01/01/06", "00:00", v, 512, 0x100, kIdOk, {}, 1},
+      {same, "07/01/05", "10:30", v, 512, 0x101, kIdOk, {size}, 0},
       // A running BIOS of year 99 counts as year 00; only its year is moved.
-      {"01/01/99", "06/01/00", "00:00", v, 512, 0x100, kIdOk, nullptr, 0, 1},
-      {"12/31/00", "01/01/99", "00:00", v, 512, 0x100, kIdOk, nullptr, 0, 1},
-      {"01/01/01", "12/31/00", "00:00", v, 512, 0x100, kIdOk, kMsgNotNewer, warn, 1},
+      {"01/01/99", "06/01/00", "00:00", v, 512, 0x100, kIdOk, {}, 1},
+      {"12/31/00", "01/01/99", "00:00", v, 512, 0x100, kIdOk, {}, 1},
+      {"01/01/01", "12/31/00", "00:00", v, 512, 0x100, kIdOk, {older}, 1},
   };
-  for (const auto& [system, date, time, platform, sizeKb, layout, answer, text, style, taken] :
-       rules) {
+  for (const auto& [system, date, time, platform, sizeKb, layout, answer, boxes, taken] : rules) {
     SCOPED_TRACE(std::string(system) + " " + date + " " + time + " " + platform);
     program.reset();
     UseMachine({}, BuildImage(Image(system)));
@@ -68,8 +73,7 @@ TEST_F(RomLoadTest, EachRuleJudgesTheImageAgainstTheRunningBios) {
     desktop.openFileAnswers.push_back(
         folder.Write("new.rom", BuildImage(Image(date, time, platform, sizeKb, layout))));
     program->LoadCommand(&owner);
-    EXPECT_EQ(desktop.messages,
-              text ? std::vector{Box(text, style)} : std::vector<MessageRecord>{});
+    EXPECT_EQ(desktop.messages, boxes);
     for (const MessageRecord& box : desktop.messages) EXPECT_EQ(box.owner, &owner);
     ExpectTaken(taken);
   }

@@ -304,8 +304,10 @@ ShutdownBoxEnd ShowShutdownBox(HINSTANCE resources, HWND owner, int seconds) {
       return ShutdownBoxEnd::kCountdownElapsed;
     case kShutdownEndNow:
       return ShutdownBoxEnd::kShutdownNow;
+    case -1:  // the template or the window could not be made
+    case 0:   // no owner to show it over
+      return ShutdownBoxEnd::kNotShown;
     default:
-      // Closed, or the box could not be shown.
       return ShutdownBoxEnd::kClosed;
   }
 }

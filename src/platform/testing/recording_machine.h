@@ -1,5 +1,6 @@
 // A machine over another (the simulated one, in practice) that forwards every call and records
-// each device control request and reply byte for byte, for tests that check what went over the wire.
+// each device control request and reply byte for byte, for tests that check what went over the
+// wire.
 #pragma once
 
 #include <vector>
@@ -40,7 +41,7 @@ class RecordingMachine : public Machine {
                      uint32_t requestSize, uint8_t* reply, uint32_t replySize) override;
   PowerStatus GetPowerStatus() override { return inner_.GetPowerStatus(); }
   bool EnableShutdownPrivilege() override { return inner_.EnableShutdownPrivilege(); }
-  void ExitWindows(uint32_t flags) override { inner_.ExitWindows(flags); }
+  bool ExitWindows(uint32_t flags) override { return inner_.ExitWindows(flags); }
   [[noreturn]] void ExitProcess(int exitCode) override;
 
  private:

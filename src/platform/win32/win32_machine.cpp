@@ -102,8 +102,8 @@ bool Win32Machine::EnableShutdownPrivilege() {
   return ok;
 }
 
-void Win32Machine::ExitWindows(uint32_t flags) {
-  ExitWindowsEx(flags, 0);
+bool Win32Machine::ExitWindows(uint32_t flags) {
+  return ExitWindowsEx(flags, 0) != FALSE;
 }
 
 void Win32Machine::ExitProcess(int exitCode) {

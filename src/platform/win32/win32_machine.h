@@ -20,7 +20,7 @@ class Win32Machine final : public Machine {
                      uint32_t requestSize, uint8_t* reply, uint32_t replySize) override;
   PowerStatus GetPowerStatus() override;
   bool EnableShutdownPrivilege() override;
-  void ExitWindows(uint32_t flags) override;
+  bool ExitWindows(uint32_t flags) override;
   [[noreturn]] void ExitProcess(int exitCode) override;
 
  private:
