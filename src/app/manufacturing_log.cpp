@@ -11,7 +11,8 @@ constexpr char kLineBreak[2] = {'\r', '\n'};
 
 }  // namespace
 
-void ManufacturingLog::Open(Desktop& desktop, WindowHandle owner, const char* programDirectory) {
+void ManufacturingLog::Open(Desktop& desktop, WindowHandle owner, const char* programDirectory,
+                            const char* simulatedMachine) {
   active_ = true;
   std::snprintf(path_, sizeof path_, "%s\\%s", programDirectory, kLogFileName);
   FileHandle file = files_.Open(path_, FileMode::kReadExisting);
@@ -32,6 +33,11 @@ void ManufacturingLog::Open(Desktop& desktop, WindowHandle owner, const char* pr
   WriteText(file, kLogHeader);
   WriteLineBreak(file);
   files_.Close(file);
+  if (*simulatedMachine != '\0') {
+    char line[kSimulatedMachineSize + 64];
+    std::snprintf(line, sizeof line, kLogSimulatedMachine, simulatedMachine);
+    Line(line);
+  }
 }
 
 bool ManufacturingLog::Append(const char* text) {

@@ -18,6 +18,7 @@ namespace ql {
 inline constexpr const char* kLogFileName = "Logfile";
 inline constexpr const char* kLogHeader = " ======   Quorrelite Logfile   ==========";
 inline constexpr uint32_t kLogPathSize = kProgramDirectorySize + 16;
+inline constexpr const char* kLogSimulatedMachine = "Running on the simulated machine in %s!!";
 inline constexpr const char* kMsgCannotCreateLog = "Can not create manufacture log file!!";
 
 // Appends to "Logfile" in the program's folder while the run is in manufacturing mode.
@@ -26,9 +27,11 @@ class ManufacturingLog final : public EventLog {
   explicit ManufacturingLog(Files& files) : files_(files) {}
 
   // At initialisation, in manufacturing mode only: makes sure the log exists (a failure is told in
-  // a box owned by `owner` and leaves the run without a log) and appends the run's header. Lines
-  // are written from then on until Stop.
-  void Open(Desktop& desktop, WindowHandle owner, const char* programDirectory);
+  // a box owned by `owner` and leaves the run without a log) and appends the run's header, and
+  // after it the folder of the simulated machine when `simulatedMachine` names one. Lines are
+  // written from then on until Stop.
+  void Open(Desktop& desktop, WindowHandle owner, const char* programDirectory,
+            const char* simulatedMachine = "");
   // Manufacturing mode has ended: nothing more is written.
   void Stop() { active_ = false; }
 

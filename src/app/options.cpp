@@ -32,18 +32,21 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
     return;
   }
 
-  FileHandle created = files_.Open(settingsPath_, FileMode::kCreateAlways);
-  if (created == kInvalidFile) {
-    ProgramMessage(desktop, owner, kMsgCannotCreateSettings, kMbIconExclamation);
-    ProgramMessage(desktop, owner, settingsPath_, kMbOk);
-    SetDefaults();
-    return;
-  }
+  // A missing file is made through the same replacement as every save, so that no empty file
+  // ever stands under its name.
   SetDefaults();
-  files_.Close(created);
-  if (!Save()) {
-    ProgramMessage(desktop, owner, kMsgCannotWriteSettings, kMbIconExclamation);
-    SetDefaults();
+  switch (SaveFile()) {
+    case SaveResult::kNotCreated:
+      ProgramMessage(desktop, owner, kMsgCannotCreateSettings, kMbIconExclamation);
+      ProgramMessage(desktop, owner, settingsPath_, kMbOk);
+      SetDefaults();
+      return;
+    case SaveResult::kNotWritten:
+      ProgramMessage(desktop, owner, kMsgCannotWriteSettings, kMbIconExclamation);
+      SetDefaults();
+      return;
+    case SaveResult::kSaved:
+      break;
   }
   if (!Read()) {
     ProgramMessage(desktop, owner, kMsgCannotReadSettings, kMbIconExclamation);
@@ -52,13 +55,22 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
 }
 
 bool Options::Save() {
+  return SaveFile() == SaveResult::kSaved;
+}
+
+Options::SaveResult Options::SaveFile() {
   transfer_ = stored_;
-  FileHandle file = files_.Open(settingsPath_, FileMode::kCreateAlways);
-  if (file == kInvalidFile) return false;
+  char newPath[kSettingsNewPathSize];
+  std::snprintf(newPath, sizeof newPath, "%s%s", settingsPath_, kSettingsNewSuffix);
+  FileHandle file = files_.Open(newPath, FileMode::kCreateAlways);
+  if (file == kInvalidFile) return SaveResult::kNotCreated;
   uint32_t done = 0;
-  bool written = files_.Write(file, transfer_.data(), kSettingsFileSize, &done);
+  bool written =
+      files_.Write(file, transfer_.data(), kSettingsFileSize, &done) && done == kSettingsFileSize;
   files_.Close(file);
-  return written;
+  if (written && files_.Replace(newPath, settingsPath_)) return SaveResult::kSaved;
+  files_.Remove(newPath);
+  return SaveResult::kNotWritten;
 }
 
 bool Options::Read() {

@@ -17,8 +17,11 @@ inline constexpr const char* kSettingsFileName = "brimlet.ini";
 inline constexpr uint32_t kSettingsFileSize = 4;
 // The stored byte of an option that is on, and the value every option starts with.
 inline constexpr uint8_t kOptionOn = 1;
-// ProgramDirectory, a backslash and the file name.
+// The new bytes are written under this name next to the file, then put in its place.
+inline constexpr const char* kSettingsNewSuffix = ".new";
+// ProgramDirectory, a backslash and the file name; then with the suffix.
 inline constexpr uint32_t kSettingsPathSize = kProgramDirectorySize + 16;
+inline constexpr uint32_t kSettingsNewPathSize = kSettingsPathSize + 8;
 
 inline constexpr const char* kMsgCannotReadSettings =
     "Can not read from brimlet.ini!!\nQuorrelite will use default option setting!!";
@@ -45,7 +48,9 @@ class Options {
   // by `owner`. Every failure leaves all four options on. A drive root as the current folder
   // ("D:\") is trimmed to the form the file dialogs start in ("D:").
   void Load(Desktop& desktop, WindowHandle owner, StartupState& startup);
-  // True when the file was created and the write succeeded.
+  // True when the file now holds the four bytes. They are written to a new file that then takes
+  // the old one's place, so a power cut leaves the old bytes or the new ones, never an empty file
+  // (which would read as every option off). A failure leaves the old file as it was.
   bool Save();
   // True when the file was opened and the read succeeded; sets the options from its bytes.
   bool Read();
@@ -63,6 +68,8 @@ class Options {
   const char* SettingsPath() const { return settingsPath_; }
 
  private:
+  enum class SaveResult { kSaved, kNotCreated, kNotWritten };
+  SaveResult SaveFile();
   void SetDefaults() { stored_.fill(kOptionOn); }
 
   Files& files_;

@@ -34,7 +34,9 @@ Program::~Program() = default;
 void Program::Initialise(WindowHandle mainWindow) {
   mainWindow_ = mainWindow;
   manufacturingRun_ = startup_.ManufacturingMode;
-  if (startup_.ManufacturingMode) log_.Open(desktop_, mainWindow, startup_.ProgramDirectory);
+  if (startup_.ManufacturingMode) {
+    log_.Open(desktop_, mainWindow, startup_.ProgramDirectory, startup_.SimulatedMachine);
+  }
   // Before the BIOS interface is reached nothing is held that a fatal end would give back.
   if (!link_.Open(desktop_, mainWindow)) ExitNow(kExitFatal);
   const Outcome discovered = bios_.Discover(desktop_, mainWindow, caller_);

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace ql {
@@ -133,6 +134,14 @@ Outcome RunStartup(Desktop& desktop, const StartupInputs& in, StartupState* star
   if (SetProgramDirectory(desktop, in, *startup) == Outcome::kFatal) return Outcome::kFatal;
   TakeArgument(desktop, ArgumentText(in.rawCommandLine), *startup);
   return Outcome::kDone;
+}
+
+void WindowCaption(const StartupState& startup, char* caption, size_t size) {
+  if (startup.SimulatedMachine[0] == '\0') {
+    std::snprintf(caption, size, "%s", kProgramName);
+  } else {
+    std::snprintf(caption, size, kSimulatedMachineCaption, kProgramName, startup.SimulatedMachine);
+  }
 }
 
 }  // namespace ql

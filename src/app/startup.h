@@ -19,6 +19,10 @@ inline constexpr size_t kCurrentDirectorySize = 500;
 inline constexpr size_t kProgramDirectorySize = 512;
 inline constexpr size_t kStartupArgumentSize = 512;
 inline constexpr size_t kMaxArgumentLength = 128;
+inline constexpr size_t kSimulatedMachineSize = 512;
+// The program's name, " - simulated machine " and the folder.
+inline constexpr size_t kWindowCaptionSize = kSimulatedMachineSize + 40;
+inline constexpr const char* kSimulatedMachineCaption = "%s - simulated machine %s";
 
 inline constexpr const char* kMsgDirectoryTooLong = "The directory of Quorrelite is too long!!";
 inline constexpr const char* kMsgCommandLineTooLarge = "The length of command line was too large!!";
@@ -33,7 +37,14 @@ struct StartupState {
   bool ManufacturingMode = false;
   bool PlainArgument = false;
   char ManufacturingFileName[kStartupArgumentSize] = {};
+  // The folder of the simulated machine the run works on; empty on the real machine. Whoever
+  // sees the window or reads the log must not take a simulated run for a flash of the chip.
+  char SimulatedMachine[kSimulatedMachineSize] = {};
 };
+
+// The main window's caption: the program's name, and on a simulated machine that it is one and
+// its folder.
+void WindowCaption(const StartupState& startup, char* caption, size_t size);
 
 // What the entry point gathers from the platform before any window exists.
 struct StartupInputs {

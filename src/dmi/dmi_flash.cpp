@@ -24,19 +24,38 @@ constexpr TypedString kTypedStrings[] = {
     {bcpdmi::kSystemSerialOffset, &EnteredDmiRecord::SystemSerial},
 };
 
-// The read-back copy of the installed BIOS, where its DMI segment starts in it, and the blocks
-// the flash will rewrite.
+// The read-back copy of the installed BIOS, the blocks read whole into it, where its DMI segment
+// starts in it, and the blocks the flash will rewrite.
 struct InstalledCopy {
   uint8_t* bytes = nullptr;
   uint32_t size = 0;
   int64_t segmentBase = 0;
   std::span<const FlashBlockRecord> blocks;
+  BlockSelection read{};
+  bool holes = false;  // a block that was to be read was not read whole
   BlockSelection* selection = nullptr;
 
   // The offset in the copy of `count` bytes from `before` bytes ahead of segment offset
   // `segmentOffset`, or -1 when any of them lies outside the copy.
   int64_t Range(uint16_t segmentOffset, uint32_t before, uint32_t count) const {
     return DmiFieldRange(segmentBase, size, segmentOffset, before, count);
+  }
+  // True when every byte of [offset, offset + count) lies in a block read whole.
+  bool Read(uint32_t offset, uint32_t count) const {
+    const uint64_t end = static_cast<uint64_t>(offset) + count;
+    for (uint64_t at = offset; at < end;) {
+      uint64_t next = at;
+      for (uint32_t i = 0; i < blocks.size() && i < read.size(); ++i) {
+        uint64_t blockEnd = static_cast<uint64_t>(blocks[i].FileOffset) + blocks[i].BlockSize;
+        if (read[i] && blocks[i].FileOffset <= at && at < blockEnd) {
+          next = blockEnd;
+          break;
+        }
+      }
+      if (next == at) return false;
+      at = next;
+    }
+    return true;
   }
 };
 
@@ -45,25 +64,29 @@ bool Refuse(Desktop& desktop, WindowHandle owner, const char* text) {
   return false;
 }
 
-// Reads every block the flash touches, and every left-out one, into `buffer` at its FileOffset,
-// within a session of its own. *whole is false when a piece stayed unread or a block does not fit
-// the buffer (nothing is read past it, nor after it). kFatal when the session could not be opened
-// or closed.
+// Reads every block the flash touches, and every left-out one, into the copy at its FileOffset,
+// within a session of its own, and marks those read whole. Every byte of the copy not read stays
+// 0, so that no signature can be found where nothing was read. kFatal when the session could not be
+// opened or closed.
 Outcome ReadInstalledRom(FlashServices& flash, WindowHandle owner, uint32_t mapRomSize,
-                         uint8_t* buffer, uint32_t size, bool* whole) {
+                         InstalledCopy& copy) {
   if (Outcome opened = OpenFlashSession(flash, owner, mapRomSize); opened != Outcome::kDone) {
     return opened;
   }
+  std::memset(copy.bytes, 0, copy.size);
   uint32_t done = 0;
-  *whole = true;
-  for (const FlashBlockRecord& block : flash.part.Blocks()) {
-    if (!*whole) break;
+  const std::span<const FlashBlockRecord> blocks = flash.part.Blocks();
+  for (uint32_t i = 0; i < blocks.size() && i < copy.read.size(); ++i) {
+    const FlashBlockRecord& block = blocks[i];
     flash.progress.SetPhase(ProgressPhase::kBackup);
-    flash.progress.SetPercent(done, size);
+    flash.progress.SetPercent(done, copy.size);
     if (!TreatmentOf(block.Attrib).Flashed() && (block.Attrib & kAttribLeftOutBit) == 0) continue;
-    if (!BlockInside(block, size) || ReadFlashBlock(flash.caller, block, buffer) != 0) {
-      *whole = false;
-    }
+    // A block the BIOS will not let be read (a protected boot block) only matters when the flash
+    // needs its bytes; that is decided once the copy is known.
+    const bool inside = BlockInside(block, copy.size);
+    copy.read[i] = inside && ReadFlashBlock(flash.caller, block, copy.bytes) == 0;
+    if (!copy.read[i]) copy.holes = true;
+    if (!copy.read[i] && inside) std::memset(copy.bytes + block.FileOffset, 0, block.BlockSize);
     done += block.BlockSize;
   }
   if (flash.session.Disconnect(owner) == Outcome::kFatal) return Outcome::kFatal;
@@ -117,14 +140,19 @@ bool WriteTypedUuid(Desktop& desktop, WindowHandle owner, const InstalledCopy& c
 // Everything between the read-back and the flash; true when the copy is ready to be flashed.
 bool PrepareCopy(Desktop& desktop, WindowHandle owner, InstalledCopy& copy, uint32_t romSize,
                  EnteredDmiRecord& entered) {
+  // A signature not found may lie in a block that could not be read; one found must be read whole.
   int32_t sys = FindWholeBlock(copy.bytes, copy.size, kBcpSysSignature, bcpsys::kSize);
+  if (sys < 0 && copy.holes) return Refuse(desktop, owner, kMsgDmiOnlyReadFailed);
   if (sys < 0) {
     ShowMessageById(desktop, MSG_NO_BCPSYS_IN_COPY, owner);
     return false;
   }
+  if (!copy.Read(sys, bcpsys::kSize)) return Refuse(desktop, owner, kMsgDmiOnlyReadFailed);
   BcpSysBlock block = ParseBcpSys(copy.bytes + sys);
   int32_t dmi = FindWholeBlock(copy.bytes, copy.size, kBcpDmiSignature, bcpdmi::kHeaderSize);
+  if (dmi < 0 && copy.holes) return Refuse(desktop, owner, kMsgDmiOnlyReadFailed);
   if (dmi < 0) return Refuse(desktop, owner, kMsgDmiOnlyNoBcpDmi);
+  if (!copy.Read(dmi, bcpdmi::kHeaderSize)) return Refuse(desktop, owner, kMsgDmiOnlyReadFailed);
   // The running BIOS's size places the segment: the copy is that BIOS.
   copy.segmentBase = DmiSegmentBase(static_cast<uint16_t>(romSize / 1024), block.DmiSegment);
   // The header is kept apart: a typed string may be written over the block itself.
@@ -137,6 +165,10 @@ bool PrepareCopy(Desktop& desktop, WindowHandle owner, InstalledCopy& copy, uint
   }
   if (!WriteTypedUuid(desktop, owner, copy, header, entered)) {
     return Refuse(desktop, owner, kMsgDmiOnlyFieldOutside);
+  }
+  // Flashing a block with holes would write the holes into the installed BIOS.
+  for (uint32_t i = 0; i < copy.blocks.size() && i < copy.selection->size(); ++i) {
+    if ((*copy.selection)[i] && !copy.read[i]) return Refuse(desktop, owner, kMsgDmiOnlyReadFailed);
   }
   return true;
 }
@@ -189,18 +221,13 @@ Outcome FlashNewDmiOnly(FlashServices& flash, WindowHandle owner, EnteredDmiReco
     ShowMessageById(flash.desktop, MSG_DMI_ONLY_NO_MEMORY, owner);
     return Outcome::kFailed;
   }
-  bool whole = false;
-  Outcome read = ReadInstalledRom(flash, owner, mapRomSize, buffer.data(), romSize, &whole);
-  if (read != Outcome::kDone) return read;
-  if (!whole) {
-    // Flashing a copy with holes would write the holes into the installed BIOS.
-    Refuse(flash.desktop, owner, kMsgDmiOnlyReadFailed);
-    return Outcome::kFailed;
-  }
   BlockSelection selection{};
   InstalledCopy copy;
   copy.bytes = buffer.data();
   copy.size = romSize;
+  if (Outcome read = ReadInstalledRom(flash, owner, mapRomSize, copy); read != Outcome::kDone) {
+    return read;
+  }
   copy.blocks = flash.part.Blocks();
   copy.selection = &selection;
   if (!PrepareCopy(flash.desktop, owner, copy, romSize, entered)) return Outcome::kFailed;

@@ -27,10 +27,11 @@ inline constexpr const char* kMsgDmiOnlyNoUuidField =
 // Writes the typed strings and UUID of `entered` into the installed BIOS, a ROM of `romSize`
 // bytes (the running BIOS's size). kDone when they were flashed; kFailed after a failure or
 // refusal, its message shown; kFatal when the session could not be opened or closed. Nothing is
-// erased unless the whole installed BIOS could be read and every field to be written lies in
-// blocks the flash rewrites whole. The typed strings are padded with blanks to the installed
-// lengths, in `entered` as well. The sessions it opens lay the block map for `mapRomSize` bytes
-// (the ROM size the program works with: a loaded image's), 0 standing for `romSize`.
+// erased unless the blocks it rewrites and those holding BCPSYS and BCPDMI were read whole and
+// every field to be written lies in blocks the flash rewrites whole; a block it leaves alone need
+// not be readable (a protected boot block). The typed strings are padded with blanks to the
+// installed lengths, in `entered` as well. The sessions it opens lay the block map for `mapRomSize`
+// bytes (the ROM size the program works with: a loaded image's), 0 standing for `romSize`.
 Outcome FlashNewDmiOnly(FlashServices& flash, WindowHandle owner, EnteredDmiRecord& entered,
                         uint32_t romSize, const PassOptions& options, uint32_t mapRomSize = 0);
 

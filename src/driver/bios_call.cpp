@@ -1,5 +1,8 @@
 #include "driver/bios_call.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/bytes.h"
 
 namespace ql {
@@ -77,6 +80,26 @@ std::string BiosCaller::ReceivedText() const {
 
 bool BiosCaller::FillSendBuffer(const uint8_t* data, uint32_t count) {
   return link_.WriteMemoryBulk(send_.linear, data, count);
+}
+
+bool BiosCaller::ReadSendBuffer(uint8_t* into) {
+  for (uint32_t at = 0; at < kTransferSize; at += kShortBlockSize) {
+    const uint32_t count = std::min(kShortBlockSize, kTransferSize - at);
+    const uint8_t* bytes = link_.ReadMemory(send_.linear + at, count);
+    if (bytes == nullptr) return false;
+    std::memcpy(into + at, bytes, count);
+  }
+  return true;
+}
+
+bool BiosCaller::ProbeSendBuffer() {
+  if (!ready_) return false;
+  std::array<uint8_t, kTransferSize> piece;
+  if (!ReadSendBuffer(piece.data())) return false;
+  for (uint8_t& byte : piece) byte = static_cast<uint8_t>(~byte);
+  if (!FillSendBuffer(piece.data(), kTransferSize)) return false;
+  std::array<uint8_t, kTransferSize> back;
+  return ReadSendBuffer(back.data()) && back == piece;
 }
 
 void BiosCaller::Release() {

@@ -83,11 +83,20 @@ class BiosCaller {
   // Hands `count` bytes (at most kTransferSize) to the send buffer; false when the driver refused.
   [[nodiscard]] bool FillSendBuffer(const uint8_t* data, uint32_t count);
 
+  // Hands one whole piece to the send buffer and reads it back in short reads: true when every
+  // byte arrived. The piece is the complement of what the buffer held, so bytes an earlier fill
+  // left cannot pass for a write that never happened. The send buffer then holds the probe's bytes,
+  // and the receive buffer is untouched.
+  [[nodiscard]] bool ProbeSendBuffer();
+
   // Frees the four buffers (address 0 for one never allocated) and forgets them; a second release
   // frees nothing twice. The destructor releases too.
   void Release();
 
  private:
+  // The whole send buffer, read in short reads; false when the driver did not answer one.
+  bool ReadSendBuffer(uint8_t* into);
+
   DriverLink& link_;
   KernelBuffer send_, receive_, parameter_, status_;
   bool ready_ = false;

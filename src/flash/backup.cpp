@@ -46,12 +46,12 @@ class Backup {
     std::memset(buffer, kErasedByte, romSize_);
     Outcome opened = OpenFlashSession(flash_, owner_, romSize_);
     if (opened != Outcome::kDone) return opened;
+    // A file of erased bytes would pass for a backup, and could replace a good one.
+    if (flash_.part.Blocks().empty()) return Refuse(kMsgBackupNoFlashBlocks);
+    if (flash_.part.PartCode() == 0) return Refuse(kMsgBackupNoPartCode);
     const std::vector<TreatedBlock> treated = TreatedBlocks(flash_.part.Blocks());
     for (const TreatedBlock& t : treated) {
-      if (BlockInside(t.block, romSize_)) continue;
-      if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
-      ProgramMessage(flash_.desktop, owner_, kMsgBackupBlocksBeyondRom, kMbIconHand);
-      return Outcome::kFailed;
+      if (!BlockInside(t.block, romSize_)) return Refuse(kMsgBackupBlocksBeyondRom);
     }
     bool whole = ReadBlocks(treated, buffer);
     if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
@@ -81,6 +81,14 @@ class Backup {
   }
 
  private:
+  // Closes the session and tells why nothing was read; the file is not touched.
+  Outcome Refuse(const char* text) {
+    if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
+    flash_.progress.Rest();
+    ProgramMessage(flash_.desktop, owner_, text, kMbIconHand);
+    return Outcome::kFailed;
+  }
+
   int Ask(const char* question) {
     return ProgramMessage(flash_.desktop, owner_, question, kMbOkCancel | kMbIconExclamation);
   }

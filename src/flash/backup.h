@@ -25,6 +25,10 @@ inline constexpr const char* kMsgFileWriteFailed = "File write failed!!";
 inline constexpr const char* kMsgBackupNoMemory = "No enough memory for BIOS backup!!";
 inline constexpr const char* kMsgBackupReadFailed =
     "Can not read the whole BIOS from the flash part!!\nThe backup file was not written!!";
+inline constexpr const char* kMsgBackupNoFlashBlocks =
+    "The BIOS did not report its flash blocks!!\nThe backup file was not written!!";
+inline constexpr const char* kMsgBackupNoPartCode =
+    "The BIOS did not report its flash part!!\nThe backup file was not written!!";
 inline constexpr const char* kMsgBackupBlocksBeyondRom =
     "The flash blocks of the BIOS reach beyond the rom size!!\nThe backup file was not written!!";
 
@@ -35,7 +39,8 @@ inline constexpr const char* kMsgBackupBlocksBeyondRom =
 //
 // The BIOS is read before the file is created: a backup that cannot read every piece of every
 // block it should (a flash part that does not answer) writes nothing, so neither a file that looks
-// like a good backup but holds holes nor the loss of the file it was to replace.
+// like a good backup but holds holes nor the loss of the file it was to replace. A session that
+// brought no block table or no part code reads nothing at all: it writes no file either.
 Outcome BackupBios(FlashServices& flash, Files& files, WindowHandle owner, uint32_t romSize,
                    const char* initialDirectory);
 

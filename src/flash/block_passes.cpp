@@ -38,6 +38,8 @@ class Passes {
     const std::vector<TreatedBlock> treated =
         TreatedBlocks(flash_.part.Blocks(), source_.selection);
     if (Outcome checked = CheckTable(treated); checked != Outcome::kDone) return checked;
+    if (Outcome sent = CheckSendBuffer(flash_, owner_, treated); sent != Outcome::kDone)
+      return sent;
     for (const TreatedBlock& t : treated) {
       if (Outcome done = FlashBlock(t); done != Outcome::kDone) return done;
     }

@@ -11,4 +11,15 @@ Outcome OpenFlashSession(FlashServices& flash, WindowHandle owner, uint32_t romS
   return flash.progress.BuildBlockMap(owner, flash.part.Blocks(), romSize);
 }
 
+Outcome CheckSendBuffer(FlashServices& flash, WindowHandle owner,
+                        std::span<const TreatedBlock> treated) {
+  bool programs = false;
+  for (const TreatedBlock& t : treated) programs = programs || t.treatment.program;
+  if (!programs || flash.caller.ProbeSendBuffer()) return Outcome::kDone;
+  if (flash.session.Disconnect(owner) == Outcome::kFatal) return Outcome::kFatal;
+  ProgramMessage(flash.desktop, owner, kMsgSendBufferUnusable, kMbIconHand);
+  flash.progress.Rest();
+  return Outcome::kFailed;
+}
+
 }  // namespace ql

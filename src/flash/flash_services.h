@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "bios/bios_session.h"
 #include "bios/flash_part.h"
 #include "driver/bios_call.h"
 #include "driver/driver_link.h"
+#include "flash/block_walk.h"
 #include "flash/progress.h"
 #include "platform/allocator.h"
 #include "platform/desktop.h"
@@ -29,5 +31,17 @@ struct FlashServices {
 // table onto the block map. kDone with a session open; kFatal after the message of a connect the
 // program cannot go on from.
 Outcome OpenFlashSession(FlashServices& flash, WindowHandle owner, uint32_t romSize);
+
+// Shown when the send buffer does not take a piece as handed; caption "Quorrelite", stop icon.
+inline constexpr const char* kMsgSendBufferUnusable =
+    "Can not hand the data to program to the BIOS!!\nNothing was flashed!!";
+
+// Within an open session, before anything is erased: when a block of `treated` is to be programmed
+// piece by piece, probes that the driver fills the send buffer as asked (BiosCaller::
+// ProbeSendBuffer). A driver that does not would stop the flash after a block was already erased.
+// kDone when it does or nothing is programmed; kFailed with the session closed and the message
+// shown; kFatal when the session could not be closed.
+Outcome CheckSendBuffer(FlashServices& flash, WindowHandle owner,
+                        std::span<const TreatedBlock> treated);
 
 }  // namespace ql

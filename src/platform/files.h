@@ -29,6 +29,10 @@ class Files {
   virtual void Close(FileHandle file) = 0;
   // Deletes a closed file; false when it could not be deleted.
   virtual bool Remove(const char* name) = 0;
+  // Puts the closed file `from` in the place of `to` (which may exist), its bytes on the disk
+  // first, so that `to` names either its old bytes or the new ones whenever the power goes; false
+  // when it could not (`from` and `to` are then as they were).
+  virtual bool Replace(const char* from, const char* to) = 0;
 };
 
 }  // namespace ql

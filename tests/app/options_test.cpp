@@ -23,7 +23,7 @@ class SettingsTest : public ProgramTest {
     OptionChecks c = program->OptionDialogChecks();
     return {c.AutoBackup, c.AutoVerify, c.AutoBlankCheck};
   }
-  const std::string path_ = ProgramFile("brimlet.ini");
+  const std::string path_ = ProgramFile("brimlet.ini"), new_ = path_ + ".new";
   WindowHandle const window_ = reinterpret_cast<WindowHandle>(0x450);
 };
 
@@ -52,7 +52,7 @@ TEST_F(SettingsTest, TheFileIsReadAsItStandsOrMadeAllOnAndEachTroubleIsToldAndLe
     std::filesystem::remove(path_);
     if (!c.before.empty()) Store(c.before);
     files.failOpen.clear();
-    if (c.refuseOpen) files.failOpen.insert(path_);
+    if (c.refuseOpen) files.failOpen.insert(new_);
     files.failReadOnCall = c.failRead ? files.reads + 1 : 0;
     files.failWriteOnCall = c.failWrite ? files.writes + 1 : 0;
     desktop.messages.clear();
@@ -71,12 +71,19 @@ TEST_F(SettingsTest, TheDialogWritesItsTicksAndCarriesTheFourthByteAsItWasRead) 
   program->ConfirmOptionDialog(OptionChecks{true, false, false});
   EXPECT_EQ(Stored(), (Bytes{1, 0, 0, 2}));
 
-  // A save that fails is silent; the ticks still steer this run.
-  files.failOpen.insert(path_);
-  program->ConfirmOptionDialog(OptionChecks{false, true, true});
-  files.failOpen.clear();
-  EXPECT_EQ(Stored(), (Bytes{1, 0, 0, 2}));
-  EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true}));
+  // A save that fails is silent, keeps the old file whole and leaves no new one; the ticks still
+  // steer this run.
+  for (int fault = 0; fault < 3; ++fault) {
+    SCOPED_TRACE(fault);
+    if (fault == 0) files.failOpen.insert(new_);
+    files.failWriteOnCall = fault == 1 ? files.writes + 1 : 0;
+    files.failReplace = fault == 2;
+    program->ConfirmOptionDialog(OptionChecks{false, true, true});
+    files.failOpen.clear();
+    EXPECT_EQ(Stored(), (Bytes{1, 0, 0, 2}));
+    EXPECT_FALSE(std::filesystem::exists(new_));
+    EXPECT_EQ(Ticks(), (std::vector<bool>{false, true, true}));
+  }
   EXPECT_TRUE(desktop.messages.empty());
   EXPECT_EQ(program->startup().CurrentDirectory, folder.Path()) << "only a drive root is trimmed";
 }

@@ -48,6 +48,14 @@ TEST_F(DmiFlashTest, TheTypedStringsArePaddedAndOnlyTheBlocksTheyTouchAreRewritt
   EXPECT_EQ(Shown(DmiModeValue::NewStrings),
             "ACME           |      |Rev 9.9|SYS-1      |NEW-UUID|");
 
+  // A block the flash leaves alone need not be readable: a protected boot block.
+  sim::SimProfile bootBlock = Table({{0, kSegmentBase, 1}, {kSegmentBase, kRomSize, 0}});
+  bootBlock.readFailsAt = {0x100};
+  Start(running_, bootBlock);
+  FlashTyped();
+  EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{kUpdating, kSucceeded}));
+  ExpectOnlyRewritten(running_, 0x1E | kUuidBit, Typed());
+
   // An installed BIOS without a UUID field takes the strings; a typed UUID is lost, and told.
   const MessageRecord lost =
       Box("The installed BIOS has no UUID field!!\nThe UUID you entered will not be flashed!!",
@@ -68,6 +76,14 @@ TEST_F(DmiFlashTest, NothingIsErasedWhenTheStringsCannotAllBeWritten) {
       "flashed!!");
   sim::SimProfile readFails, leftOut = Table({{0, kSegmentBase, 0}, {kSegmentBase, kRomSize, 1}});
   readFails.readFailsAt = {kSegmentBase + 0x100};
+  // BCPSYS lies in the last piece of a block that is never rewritten and cannot be read.
+  const auto dmiAt = static_cast<uint32_t>(sim::InspectRom(running_).dmiAt);
+  sim::SimProfile sysUnread =
+      Table({{0, kSegmentBase, 0}, {kSegmentBase, dmiAt, 1}, {dmiAt, kRomSize, 0}});
+  sysUnread.readFailsAt = {kSegmentBase};
+  sim::SimProfile fieldUnread =
+      Table({{0, kSegmentBase, 0}, {kSegmentBase, split_, 0}, {split_, kRomSize, 0}});
+  fieldUnread.readFailsAt = {kRomSize - 1};
   struct Case {
     const char* name;
     MessageRecord box;
@@ -79,6 +95,10 @@ TEST_F(DmiFlashTest, NothingIsErasedWhenTheStringsCannotAllBeWritten) {
       {"no memory", Stop("Can not allocate memory for flash DMI only!!"), {}, {}, kRomSize - 1},
       {"a read that fails",
        Stop("Can not read the installed BIOS!!\nThe DMI strings were not flashed!!"), readFails},
+      {"BCPSYS in a block that cannot be read",
+       Stop("Can not read the installed BIOS!!\nThe DMI strings were not flashed!!"), sysUnread},
+      {"a field in a block that cannot be read",
+       Stop("Can not read the installed BIOS!!\nThe DMI strings were not flashed!!"), fieldUnread},
       {"no DMI block",
        Stop("Can not find BCPDMI in copied ROM!!\nThe DMI strings were not flashed!!"),
        sim::SimProfile{}, Built(Installed(), 11, false)},

@@ -2,7 +2,8 @@
 // box with the given text, prints its caption, text and style and presses its OK button; or
 // closes the main window the way Alt+F4 does.
 //   answer_box box TEXT [SECONDS]   exit 0 when the box was found and answered
-//   answer_box close [SECONDS]      exit 0 when the main window was found and told to close
+//   answer_box close [SECONDS]      exit 0 when the main window was found and told to close; prints
+//                                   its caption
 //   answer_box click TITLE ID       presses button ID of the window titled TITLE
 #include <windows.h>
 
@@ -34,7 +35,10 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
     RECT r;
     GetWindowRect(window, &r);
     const bool mainSize = r.right - r.left == 450 && r.bottom - r.top == 450;
-    if (message == nullptr && mainSize && TextOf(window) == "Quorrelite") search->found = window;
+    // The caption starts with the program's name; on a simulated machine it goes on to say so.
+    if (message == nullptr && mainSize && TextOf(window).rfind("Quorrelite", 0) == 0) {
+      search->found = window;
+    }
   } else if (message != nullptr && TextOf(message) == search->text) {
     search->found = window;
   }
@@ -75,7 +79,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
-    std::printf("main window told to close\n");
+    std::printf("main window \"%s\" told to close\n", TextOf(main).c_str());
     return 0;
   }
   if (argc >= 4 && std::strcmp(argv[1], "click") == 0) {

@@ -2,10 +2,11 @@
 # End to end, headless: the real quorrelite.exe under wine64 on simulated machines made by romtool.
 #   1. "/M newer.rom": the part holds the new image with the machine's DMI strings and UUID carried
 #      over, every rewritten field still sums to zero, the log has its lines in order, the restart
-#      is recorded and the exit status is 0.
+#      is recorded and the exit status is 0; the log names the simulated machine's folder.
 #   2. "/M missing.rom": the load's message is answered from outside, the program stays open in
-#      normal mode, is closed like Alt+F4 would, and ends with status 2; the part is untouched and
-#      the log holds only the run's header.
+#      normal mode, its caption names the simulated machine, is closed like Alt+F4 would, and ends
+#      with status 2; the part is untouched and the log holds only the run's header and the
+#      simulated machine's folder.
 # Uses build/win64/quorrelite.exe and build/gcc/romtool unless QL_EXE and QL_ROMTOOL say otherwise.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -39,8 +40,10 @@ echo "== manufacturing flash of newer.rom"
 status=0
 run_exe "$work/prog" "/M newer.rom" || status=$?
 [ "$status" -eq 0 ] || fail "exit status $status, not 0"
-printf '\r\n ======   Quorrelite Logfile   ==========\r\nStarting to flash!!\r\nShutdown after 10 seconds!!\r\nWin2000 is going to Shutdown!!\r\nFlash finished!!\r\n' \
-  > "$work/log.expected"
+# The header is followed by the simulated machine's folder, as the program was handed it.
+simulated="Running on the simulated machine in $(winpath "$work/machine")!!"
+printf '\r\n ======   Quorrelite Logfile   ==========\r\n%s\r\nStarting to flash!!\r\nShutdown after 10 seconds!!\r\nWin2000 is going to Shutdown!!\r\nFlash finished!!\r\n' \
+  "$simulated" > "$work/log.expected"
 cmp -s "$work/prog/Logfile" "$work/log.expected" || { cat -A "$work/prog/Logfile"; fail "log"; }
 grep -qx 'restart (ExitWindows flags 0x2)' "$work/machine/shutdown.log" || fail "no restart recorded"
 python3 "$here/tests/e2e/check_part.py" "$romtool" "$work/installed.rom" "$work/newer.rom" \
@@ -53,11 +56,13 @@ run_exe "$work/prog" "/M missing.rom" > "$work/run2.out" 2>&1 &
 program=$!
 wine_run() { (cd "$work" && "$here/scripts/wine-run.sh" "$@"); }
 wine_run "$work/answer_box.exe" box "File open Error!!" 60 || { kill "$program"; fail "no load message"; }
-wine_run "$work/answer_box.exe" close 30 || { kill "$program"; fail "no main window"; }
+wine_run "$work/answer_box.exe" close 30 > "$work/closed.out" || { kill "$program"; fail "no main window"; }
+grep -qF "main window \"Quorrelite - simulated machine $(winpath "$work/machine")\"" "$work/closed.out" ||
+  { cat "$work/closed.out"; fail "the caption does not name the simulated machine"; }
 status=0
 wait "$program" || status=$?
 [ "$status" -eq 2 ] || fail "exit status $status, not 2"
-printf '\r\n ======   Quorrelite Logfile   ==========\r\n' > "$work/log.expected"
+printf '\r\n ======   Quorrelite Logfile   ==========\r\n%s\r\n' "$simulated" > "$work/log.expected"
 cmp -s "$work/prog/Logfile" "$work/log.expected" || { cat -A "$work/prog/Logfile"; fail "log 2"; }
 cmp -s "$work/machine/flash.bin" "$work/before.bin" || fail "the part changed"
 [ "$(wc -l < "$work/machine/shutdown.log")" -eq 1 ] || fail "a second restart"

@@ -165,7 +165,9 @@ TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
        .messages = {verify, failed}, .programs = 16},
       // With the verify off nothing else would notice a piece programmed from stale data.
       {.name = "a send buffer not handed over", .verify = false, .blank = false, .refusedTransfer = kIoctlWriteMemory,
-       .messages = {Stop("Can not hand the data to program to the BIOS!!\nThe flash was stopped!!"), failed}},
+       .messages = {Stop("Can not hand the data to program to the BIOS!!\nNothing was flashed!!"), failed}, .erases = 0},
+      {.name = "a send buffer refused after the probe", .verify = false, .blank = false, .refusedTransfer = kIoctlWriteMemory,
+       .skip = 1, .messages = {Stop("Can not hand the data to program to the BIOS!!\nThe flash was stopped!!"), failed}},
       {.name = "a connect without a table", .profile = noTable, .messages = {Box("No data back to App 4k buffer ", kMbOk),
        Stop("The BIOS did not report any flash block!!\nNothing was flashed!!"), failed}, .erases = 0},
       {.name = "blocks beyond the image", .restAttrib = 0, .padded = true,
@@ -246,8 +248,10 @@ TEST_F(FlashTest, ABackupAsksUntilANameIsTakenOrItIsSkippedAndWritesWhatTheFlash
 }
 
 TEST_F(FlashTest, ABackupThatFailsLeavesNoFileThatCouldPassForOne) {
-  sim::SimProfile readFails;
+  sim::SimProfile readFails, noTable, noPartCode;
   readFails.readFailsAt = {0x20000};
+  noTable.connectWithoutData = true;
+  noPartCode.partCode = 0;
   const MessageRecord unread =
       Stop("Can not read the whole BIOS from the flash part!!\nThe backup file was not written!!");
   enum Fault { kNone, kMemory, kCreate, kWrite };
@@ -255,6 +259,10 @@ TEST_F(FlashTest, ABackupThatFailsLeavesNoFileThatCouldPassForOne) {
   struct Case { const char* name; sim::SimProfile profile; bool padded; Fault fault; MessageRecord message; bool kept = true; };
   const Case cases[] = {
       {"a read the BIOS refuses", readFails, false, kNone, unread},
+      {"a connect without a table", noTable, false, kNone,
+       Stop("The BIOS did not report its flash blocks!!\nThe backup file was not written!!")},
+      {"no part code", noPartCode, false, kNone,
+       Stop("The BIOS did not report its flash part!!\nThe backup file was not written!!")},
       {"blocks beyond the ROM", {}, true, kNone,
        Stop("The flash blocks of the BIOS reach beyond the rom size!!\nThe backup file was not written!!")},
       {"no memory", {}, false, kMemory, Stop("No enough memory for BIOS backup!!")},
@@ -275,6 +283,9 @@ TEST_F(FlashTest, ABackupThatFailsLeavesNoFileThatCouldPassForOne) {
     // A name that cannot be opened at all is not known to exist: no overwrite question.
     std::vector<MessageRecord> expected = {c.message};
     if (c.fault != kCreate) expected.insert(expected.begin(), kOverwrite);
+    if (c.profile.connectWithoutData) {
+      expected.insert(expected.end() - 1, Box("No data back to App 4k buffer ", kMbOk));
+    }
     EXPECT_EQ(desktop.messages, expected);
     EXPECT_EQ(TempFolder::ReadFile(kept), (c.kept ? Bytes{'k', 'e', 'p', 't'} : Bytes{}));
     EXPECT_EQ(files.openHandles, 0);

@@ -38,6 +38,7 @@ class InputFile final : public Files {
   uint32_t GetSize(FileHandle) override { return size_; }
   void Close(FileHandle) override {}
   bool Remove(const char*) override { return false; }
+  bool Replace(const char*, const char*) override { return false; }
 
  private:
   const uint8_t* data_;

@@ -81,7 +81,9 @@ void MainWindow::SendButtonCommand(Control button, int id) {
 
 void MainWindow::Initialise() {
   StartSplash(window_, desktop_.Resources());
-  SetWindowTextA(window_, kProgramName);
+  char caption[kWindowCaptionSize];
+  WindowCaption(program_.startup(), caption, sizeof caption);
+  SetWindowTextA(window_, caption);
   skin_.Create(window_, desktop_.Resources());
   HDC screen = GetDC(GetDesktopWindow());
   const int screenWidth = GetDeviceCaps(screen, HORZRES);

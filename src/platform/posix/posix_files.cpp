@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace ql {
 
@@ -77,6 +78,15 @@ void PosixFiles::Close(FileHandle file) {
 
 bool PosixFiles::Remove(const char* name) {
   return ::unlink(name) == 0;
+}
+
+bool PosixFiles::Replace(const char* from, const char* to) {
+  // The bytes reach the disk before the name moves, or the moved name could show an empty file.
+  int fd = ::open(from, O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced && ::rename(from, to) == 0;
 }
 
 }  // namespace ql

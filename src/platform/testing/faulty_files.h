@@ -22,6 +22,7 @@ class FaultyFiles final : public Files {
   int shortReadOnCall = 0;  // that read hands back one byte less, as a shrinking file would
   bool failSize = false;
   bool failSeek = false;
+  bool failReplace = false;
 
   int writes = 0;
   int reads = 0;
@@ -37,6 +38,9 @@ class FaultyFiles final : public Files {
   uint32_t GetSize(FileHandle file) override;
   void Close(FileHandle file) override;
   bool Remove(const char* name) override { return inner_.Remove(name); }
+  bool Replace(const char* from, const char* to) override {
+    return !failReplace && inner_.Replace(from, to);
+  }
 
  private:
   Files& inner_;

@@ -9,6 +9,27 @@ HANDLE ToHandle(FileHandle file) {
   return reinterpret_cast<HANDLE>(file);
 }
 
+// The file's bytes reach the disk before its name is moved: a move that is on the disk over bytes
+// that are not would leave an empty file under the name.
+bool FlushToDisk(const char* name) {
+  HANDLE h = CreateFileA(name, GENERIC_WRITE, /*dwShareMode=*/0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BOOL flushed = FlushFileBuffers(h);
+  CloseHandle(h);
+  return flushed != FALSE;
+}
+
+using MoveFileExFunction = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+
+// MoveFileExA is looked up rather than imported: the 98 family's kernel does not implement it.
+MoveFileExFunction FindMoveFileEx() {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (kernel == nullptr) return nullptr;
+  return reinterpret_cast<MoveFileExFunction>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "MoveFileExA")));
+}
+
 }  // namespace
 
 FileHandle Win32Files::Open(const char* name, FileMode mode) {
@@ -67,6 +88,20 @@ void Win32Files::Close(FileHandle file) {
 
 bool Win32Files::Remove(const char* name) {
   return DeleteFileA(name) != FALSE;
+}
+
+bool Win32Files::Replace(const char* from, const char* to) {
+  if (!FlushToDisk(from)) return false;
+  if (MoveFileExFunction moveFileEx = FindMoveFileEx(); moveFileEx != nullptr) {
+    if (moveFileEx(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
+      return true;
+    }
+    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+  }
+  // The 98 family cannot replace a file in one step: the old one goes first, and a power cut in
+  // between leaves only the new one, under its own name.
+  if (GetFileAttributesA(to) != INVALID_FILE_ATTRIBUTES && DeleteFileA(to) == FALSE) return false;
+  return MoveFileA(from, to) != FALSE;
 }
 
 }  // namespace ql

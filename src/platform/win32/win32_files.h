@@ -14,6 +14,7 @@ class Win32Files final : public Files {
   uint32_t GetSize(FileHandle file) override;
   void Close(FileHandle file) override;
   bool Remove(const char* name) override;
+  bool Replace(const char* from, const char* to) override;
 };
 
 }  // namespace ql

@@ -1,5 +1,6 @@
 // The entry point of quorrelite.exe: builds the seams, records the start-up, builds the program on
 // them and runs the main window.
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -23,7 +24,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   // QUORRELITE_MACHINE names a simulated machine folder: the demo, training and test bed.
   std::unique_ptr<sim::SimMachine> simMachine;
-  if (const char* folder = std::getenv("QUORRELITE_MACHINE"); folder != nullptr && *folder) {
+  const char* folder = std::getenv("QUORRELITE_MACHINE");
+  if (folder != nullptr && *folder) {
     std::string error;
     simMachine = sim::OpenSimMachine(folder, &error);
     if (!simMachine) {
@@ -37,6 +39,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Win32StartupInputs gathered(instance);
   StartupState startup;
   if (RunStartup(desktop, gathered.inputs(), &startup) == Outcome::kFatal) return kExitFatal;
+  // The caption and the factory log say so: a simulated run must never pass for a flash.
+  if (simMachine) {
+    std::snprintf(startup.SimulatedMachine, sizeof startup.SimulatedMachine, "%s", folder);
+  }
 
   Program program(desktop, machine, files, allocator, startup);
   MainWindow mainWindow(program, desktop);
