@@ -23,6 +23,9 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
                 kSettingsFileName);
 
   FileHandle probe = files_.Open(settingsPath_, FileMode::kReadExisting);
+  if (probe == kInvalidFile && TakeLeftNewFile()) {
+    probe = files_.Open(settingsPath_, FileMode::kReadExisting);
+  }
   if (probe != kInvalidFile) {
     files_.Close(probe);
     if (!Read()) {
@@ -52,6 +55,20 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
     ProgramMessage(desktop, owner, kMsgCannotReadSettings, kMbIconExclamation);
     SetDefaults();
   }
+}
+
+bool Options::TakeLeftNewFile() {
+  // Where the system cannot replace a file in one step, a save removes the old file before it
+  // moves the new one in; a power cut in between leaves only the new file, written whole before
+  // the old one went. A new file of any other size was cut short while it was written and is
+  // never taken: its missing bytes would read as options switched off.
+  char newPath[kSettingsNewPathSize];
+  std::snprintf(newPath, sizeof newPath, "%s%s", settingsPath_, kSettingsNewSuffix);
+  FileHandle file = files_.Open(newPath, FileMode::kReadExisting);
+  if (file == kInvalidFile) return false;
+  const bool whole = files_.GetSize(file) == kSettingsFileSize;
+  files_.Close(file);
+  return whole && files_.Replace(newPath, settingsPath_);
 }
 
 bool Options::Save() {

@@ -70,6 +70,8 @@ class Options {
  private:
   enum class SaveResult { kSaved, kNotCreated, kNotWritten };
   SaveResult SaveFile();
+  // Puts a whole new file left by an interrupted save in place of a missing one.
+  bool TakeLeftNewFile();
   void SetDefaults() { stored_.fill(kOptionOn); }
 
   Files& files_;

@@ -34,8 +34,10 @@ TEST_F(SettingsTest, TheFileIsReadAsItStandsOrMadeAllOnAndEachTroubleIsToldAndLe
     std::vector<MessageRecord> boxes;
     Bytes before, after;      // the file; empty: none, or empty
     std::vector<bool> ticks;  // backup, verify, blank check
+    Bytes leftNew = {};       // a new file an interrupted save left beside it
   };
   const std::vector<bool> on{true, true, true};
+  const Bytes taken{0, 1, 1, 0}, whole{1, 0, 1, 1}, unswapped{0, 0, 0, 0};
   const Case cases[] = {
       {"read", false, false, false, {}, {0, 1, 0, 1}, {0, 1, 0, 1}, {false, true, false}},
       {"only a 1 is on", false, false, false, {}, {2, 1, 1, 1}, {2, 1, 1, 1}, {false, true, true}},
@@ -46,11 +48,24 @@ TEST_F(SettingsTest, TheFileIsReadAsItStandsOrMadeAllOnAndEachTroubleIsToldAndLe
       {"uncreatable", true, false, false, {kCannotCreate, Box(path_.c_str(), kMbOk)}, {}, {}, on},
       {"unwritable", false, false, true, {kCannotWrite}, {}, {}, on},
       {"written but unreadable", false, true, false, {kCannotRead}, {}, {1, 1, 1, 1}, on},
+      {"cut at the swap", false, false, false, {}, {}, taken, {false, true, true}, taken},
+      {"a new file cut short", false, false, false, {}, {}, {1, 1, 1, 1}, on, {0, 0}},
+      {"beside a whole file",
+       false,
+       false,
+       false,
+       {},
+       whole,
+       whole,
+       {true, false, true},
+       unswapped},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove(path_);
     if (!c.before.empty()) Store(c.before);
+    std::filesystem::remove(new_);
+    if (!c.leftNew.empty()) TempFolder::WriteFile(new_, c.leftNew);
     files.failOpen.clear();
     if (c.refuseOpen) files.failOpen.insert(new_);
     files.failReadOnCall = c.failRead ? files.reads + 1 : 0;
