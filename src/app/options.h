@@ -65,7 +65,6 @@ class Options {
   // off for this run, in memory only (the file keeps what the people at the line chose).
   void ApplyManufacturingOverrides();
 
-  const char* SettingsPath() const { return settingsPath_; }
 
  private:
   enum class SaveResult { kSaved, kNotCreated, kNotWritten };

@@ -78,8 +78,7 @@ Outcome Program::LoadImage(WindowHandle owner, const char* path) {
   if (loaded == Outcome::kDone && image_.ImageDmiPresent()) {
     ReadImageDmi(desktop_, owner, image_, &dmi_.ImageDmi);
   }
-  desktop_.EnableControl(Control::kFlash, image_.buttons.flash);
-  desktop_.EnableControl(Control::kBackup, image_.buttons.backup);
+  ShowButtons(desktop_, image_.buttons);
   return loaded;
 }
 

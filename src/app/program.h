@@ -127,10 +127,6 @@ class Program {
   void DmiEntryFieldLimits(uint32_t (&limits)[kDmiEntryFieldCount]) const;
   void ConfirmDmiSettings(const DmiFieldTexts& typed);
 
-  // The operating system closes the program after the restart the shutdown box asked for.
-  void ClosedBySystem() { closedBySystem_ = true; }
-  bool WasClosedBySystem() const { return closedBySystem_; }
-
   // The process's exit status once the main dialog has ended.
   int ExitStatus() const;
 
@@ -202,7 +198,6 @@ class Program {
   // tells the line what became of the image it named.
   bool manufacturingRun_ = false;
   ManufacturingOutcome outcome_ = ManufacturingOutcome::kNotFlashed;
-  bool closedBySystem_ = false;
 };
 
 }  // namespace ql

@@ -63,7 +63,6 @@ class FlashPart {
   // the first table. An answer without a terminator builds nothing. False only when there was no
   // memory for the table.
   [[nodiscard]] bool TakeBlockTable(const uint8_t* answer, Allocator& allocator);
-  bool TableBuilt() const { return built_; }
   std::span<const FlashBlockRecord> Blocks() const { return {table_.data(), table_.size()}; }
 
   // Forgets the table (its memory goes back); the part code stays.

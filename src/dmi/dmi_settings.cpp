@@ -173,8 +173,7 @@ void ConfirmDmiSettings(DmiStrings& dmi, const ButtonFlags& buttons, Desktop& de
     CopyText(entered.SystemSerial, typed.SystemSerial, limits[3] + 1);
     CopyText(entered.Uuid, typed.Uuid, limits[4] + 1);
   }
-  desktop.EnableControl(Control::kFlash, buttons.flash);
-  desktop.EnableControl(Control::kBackup, buttons.backup);
+  ShowButtons(desktop, buttons);
 }
 
 }  // namespace ql

@@ -50,7 +50,6 @@ class BiosCaller {
   // memory. So when any of the four is missing nothing is filled and the answer is false; the
   // caller shows "Memory allocate error" and ends the program (Release gives back what was had).
   [[nodiscard]] bool SetUp();
-  bool Ready() const { return ready_; }
 
   // The trigger of the running BIOS's flash functions, from its BCPFEX block.
   void SetTrigger(uint32_t port, uint8_t value);

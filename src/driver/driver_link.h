@@ -32,7 +32,6 @@ class DriverLink {
   // has been shown (caption "ERROR Message", owner as parent) and everything the steps took is
   // given back.
   [[nodiscard]] bool Open(Desktop& desktop, WindowHandle owner);
-  bool IsOpen() const { return handle_ != nullptr; }
 
   // Linear address of the new mapping, or kDriverNotFound.
   uint32_t MapPhysicalMemory(uint32_t physical, uint32_t length);

@@ -65,7 +65,6 @@ class ShutdownCountdown {
   bool Tick();
   // "System preparing to shutdown at N seconds....." for the countdown now.
   void Text(char (&text)[kShutdownBoxTextSize]) const;
-  int Seconds() const { return seconds_; }
 
  private:
   int seconds_;

@@ -1,5 +1,6 @@
 #include "rom/rom_image.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace ql {
@@ -36,22 +37,18 @@ bool RomImage::ReadPiece(WindowHandle owner, FileHandle file, uint8_t* at, uint3
   return true;
 }
 
-Outcome RomImage::ReadWholeFile(WindowHandle owner, FileHandle file, uint32_t size) {
-  uint32_t pieces = size / kRomReadPiece;
-  uint32_t remainder = size % kRomReadPiece;
-  for (uint32_t piece = 0; piece < pieces; ++piece) {
-    if (!ReadPiece(owner, file, buffer_.data() + piece * kRomReadPiece, kRomReadPiece)) {
-      return Outcome::kFailed;
-    }
-    progress_.FileRead((piece + 1) * kRomReadPiece, size);
+void ShowButtons(Desktop& desktop, const ButtonFlags& buttons) {
+  desktop.EnableControl(Control::kFlash, buttons.flash);
+  desktop.EnableControl(Control::kBackup, buttons.backup);
+}
+
+bool RomImage::ReadWholeFile(WindowHandle owner, FileHandle file, uint32_t size) {
+  for (uint32_t offset = 0; offset < size; offset += kRomReadPiece) {
+    const uint32_t count = std::min(kRomReadPiece, size - offset);
+    if (!ReadPiece(owner, file, buffer_.data() + offset, count)) return false;
+    progress_.FileRead(offset + count, size);
   }
-  if (remainder != 0) {
-    if (!ReadPiece(owner, file, buffer_.data() + pieces * kRomReadPiece, remainder)) {
-      return Outcome::kFailed;
-    }
-    progress_.FileRead(size, size);
-  }
-  return Outcome::kDone;
+  return true;
 }
 
 Outcome RomImage::Load(WindowHandle owner, const char* path, const BcpSysBlock& system,
@@ -80,12 +77,12 @@ Outcome RomImage::Load(WindowHandle owner, const char* path, const BcpSysBlock& 
   romSize_ = size;
 
   progress_.ReadingFile();
-  Outcome read = ReadWholeFile(owner, file, size);
+  const bool read = ReadWholeFile(owner, file, size);
   // The handle is given back on a failed read too: the file was opened unshared, and a handle kept
   // open would lock the user out of the very file they want to fix and load again.
   files_.Close(file);
   progress_.Rest();
-  if (read != Outcome::kDone) return read;
+  if (!read) return Outcome::kFailed;
   loaded_ = true;
 
   int32_t sys = FindBlock(kBcpSysSignature, bcpsys::kSize);

@@ -58,6 +58,9 @@ struct ButtonFlags {
   bool backup = false;
 };
 
+// The main window's Flash and Backup buttons follow the flags.
+void ShowButtons(Desktop& desktop, const ButtonFlags& buttons);
+
 class RomImage {
  public:
   RomImage(Allocator& allocator, Desktop& desktop, Files& files, LoadProgress& progress);
@@ -101,7 +104,7 @@ class RomImage {
   void Release();
 
  private:
-  Outcome ReadWholeFile(WindowHandle owner, FileHandle file, uint32_t size);
+  bool ReadWholeFile(WindowHandle owner, FileHandle file, uint32_t size);
   bool ReadPiece(WindowHandle owner, FileHandle file, uint8_t* at, uint32_t count);
 
   Allocator& allocator_;

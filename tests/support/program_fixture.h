@@ -60,10 +60,7 @@ class ProgramTest : public ::testing::Test {
     // The simulated system ends the process as a test can observe it. Its close after a shutdown
     // or restart arrives as a message would, once the command that asked for it has returned.
     sim->exitProcess = [](int code) { throw ProcessExit{code}; };
-    sim->closeProgram = [this] {
-      ++systemCloses;
-      if (program) program->ClosedBySystem();
-    };
+    sim->closeProgram = [this] { ++systemCloses; };
   }
 
   // What the start-up records: the test's folder is the current folder, its "prog" subfolder the

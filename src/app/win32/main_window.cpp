@@ -38,7 +38,6 @@ INT_PTR MainWindow::Run() {
 }
 
 bool MainWindow::CloseBySystem() {
-  program_.ClosedBySystem();
   if (window_ == nullptr || !IsWindow(window_)) return false;
   PostMessageA(window_, kWmClosedBySystem, 0, 0);
   return true;
