@@ -1,9 +1,7 @@
 #include "sim/sim_bios.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "driver/wire.h"
 #include "platform/bytes.h"
@@ -53,13 +51,15 @@ std::vector<BlockRecord> BlockTableFor(const SimProfile& profile, uint32_t partS
 }
 
 SimBios::SimBios(const SimProfile& profile, FlashPart& part, SimMemory& memory, BiosTrigger trigger,
-                 uint32_t wrongTries, std::function<void(uint32_t)> onWrongTries)
+                 uint32_t wrongTries, std::function<void(uint32_t)> onWrongTries,
+                 std::function<void(uint32_t)> pause)
     : profile_(profile),
       part_(part),
       memory_(memory),
       trigger_(trigger),
       table_(BlockTableFor(profile, part.Size())),
       onWrongTries_(std::move(onWrongTries)),
+      pause_(std::move(pause)),
       wrongTries_(wrongTries),
       unanswered_(profile.unansweredCalls) {}
 
@@ -159,8 +159,9 @@ bool SimBios::FailsAt(const std::vector<uint32_t>& offsets, uint32_t offset, uin
                      [&](uint32_t at) { return at >= offset && at - offset < count; });
 }
 
-void SimBios::Pause(uint32_t ms) const {
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+void SimBios::Pause(uint32_t ms) {
+  tally_.busyMs += ms;
+  if (ms > 0 && pause_) pause_(ms);
 }
 
 void SimBios::Connect(Call& c) {
@@ -225,6 +226,7 @@ void SimBios::ProgramFlash(Call& c) {
   if (!memory_.ReadPhysical(c.send, count, data)) return Refuse(c, kCodeBadRequest);
   if (FailsAt(profile_.programFailsAt, offset, count)) return Refuse(c, kCodeProgramFailed);
   part_.Program(offset, data, count);
+  tally_.bytesProgrammed += count;
   Pause(profile_.programMs * Units(count));
   c.resultStatus = bioscode::kStatusOk;
   c.resultCode = kCodeNone;
@@ -236,6 +238,7 @@ void SimBios::EraseBlock(Call& c) {
     return Refuse(c, kCodeBadRequest);
   }
   bool erased = part_.Erase(offset, c.param[2]);
+  ++tally_.erases;
   Pause(profile_.eraseMs);
   if (!erased) return Refuse(c, kCodeEraseFailed);
   c.resultStatus = bioscode::kStatusOk;
@@ -250,6 +253,7 @@ void SimBios::ReadFlash(Call& c) {
   }
   Pause(profile_.readMs * Units(count));
   if (FailsAt(profile_.readFailsAt, offset, count)) return Refuse(c, kCodeReadFailed);
+  tally_.bytesRead += count;
   Receive(c, part_.Cells().data() + offset, count);
 }
 
@@ -290,6 +294,7 @@ void SimBios::OnceFlash(Call& c) {
     return;
   }
   Pause(profile_.eraseMs);
+  ++tally_.erases;
   bool erased = part_.Erase(offset, size);
   std::vector<uint8_t> readBack(size);
   part_.Read(offset, size, readBack.data());
@@ -302,6 +307,7 @@ void SimBios::OnceFlash(Call& c) {
   uint32_t programmed = profile_.onceFlashFault == OnceFlashFault::kProgram ? pages / 2 : pages;
   for (uint32_t p = 0; p < programmed; ++p) {
     part_.Program(offset + p * kPageSize, data.data() + p * kPageSize, kPageSize);
+    tally_.bytesProgrammed += kPageSize;
     Pause(profile_.programMs);
   }
   if (programmed != pages) {

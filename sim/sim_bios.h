@@ -46,12 +46,22 @@ struct BlockRecord {
 };
 std::vector<BlockRecord> BlockTableFor(const SimProfile& profile, uint32_t partSize);
 
+// What the part was made to do in one boot, and how long its modelled timings add up to: the
+// deterministic measure of a flash, whatever the host's clock does.
+struct SimTally {
+  uint64_t busyMs = 0;
+  uint32_t erases = 0;  // EraseBlock calls and at-once blocks that reached the part
+  uint64_t bytesProgrammed = 0;
+  uint64_t bytesRead = 0;
+};
+
 class SimBios {
  public:
   // `wrongTries` outlives a program run (it is cleared by a restart); `onWrongTries` is told of
   // every change so a machine folder can keep it.
   SimBios(const SimProfile& profile, FlashPart& part, SimMemory& memory, BiosTrigger trigger,
-          uint32_t wrongTries, std::function<void(uint32_t)> onWrongTries);
+          uint32_t wrongTries, std::function<void(uint32_t)> onWrongTries,
+          std::function<void(uint32_t)> pause = {});
 
   // The port write of TriggerBiosCall.
   void Trigger(uint32_t parameterPhysical, uint32_t port, uint8_t value);
@@ -60,6 +70,7 @@ class SimBios {
   bool SessionOpen() const { return session_; }
   uint32_t WrongTries() const { return wrongTries_; }
   const std::vector<BlockRecord>& Table() const { return table_; }
+  const SimTally& Tally() const { return tally_; }
 
  private:
   struct Call {
@@ -87,7 +98,7 @@ class SimBios {
   // True when one of `offsets` lies in the range.
   static bool FailsAt(const std::vector<uint32_t>& offsets, uint32_t offset, uint32_t count);
   bool GatherPages(const Call& c, uint32_t pages, std::vector<uint8_t>* data) const;
-  void Pause(uint32_t ms) const;
+  void Pause(uint32_t ms);
 
   const SimProfile& profile_;
   FlashPart& part_;
@@ -95,6 +106,8 @@ class SimBios {
   BiosTrigger trigger_;
   std::vector<BlockRecord> table_;
   std::function<void(uint32_t)> onWrongTries_;
+  std::function<void(uint32_t)> pause_;
+  SimTally tally_;
   uint32_t wrongTries_;
   uint32_t unanswered_;
   bool session_ = false;

@@ -107,11 +107,15 @@ SimMachine::SimMachine(const SimProfile& profile, std::vector<uint8_t> part, Boo
 void SimMachine::Boot() {
   if (boot_.biosSegment.empty()) boot_.biosSegment = LastSegment(part_.Cells());
   memory_ = std::make_unique<SimMemory>(boot_.biosSegment, profile_.kernelMemoryLimit);
-  bios_ = std::make_unique<SimBios>(profile_, part_, *memory_, FindBiosTrigger(boot_.biosSegment),
-                                    boot_.wrongTries, [this](uint32_t tries) {
-                                      boot_.wrongTries = tries;
-                                      if (onWrongTries) onWrongTries(tries);
-                                    });
+  bios_ = std::make_unique<SimBios>(
+      profile_, part_, *memory_, FindBiosTrigger(boot_.biosSegment), boot_.wrongTries,
+      [this](uint32_t tries) {
+        boot_.wrongTries = tries;
+        if (onWrongTries) onWrongTries(tries);
+      },
+      [this](uint32_t ms) {
+        if (pause) pause(ms);
+      });
   requests_.clear();
   running_ = true;
   deviceOpen_ = false;

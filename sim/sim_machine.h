@@ -72,6 +72,9 @@ class SimMachine final : public Machine {
   // Defaults: std::exit(code), and closeProgram ends the process with status 0.
   std::function<void(int)> exitProcess;
   std::function<void()> closeProgram;
+  // How the part's modelled timings pass in real time; none by default (tests and benchmarks read
+  // the sum from Bios().Tally()). The Windows program sleeps them so a person sees the flash.
+  std::function<void(uint32_t ms)> pause;
 
   // Inspection.
   const std::vector<uint8_t>& FlashContents() const { return part_.Cells(); }

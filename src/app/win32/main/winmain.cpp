@@ -44,6 +44,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     std::snprintf(startup.SimulatedMachine, sizeof startup.SimulatedMachine, "%s", folder);
   }
 
+  if (simMachine) simMachine->pause = [](uint32_t ms) { ::Sleep(ms); };
   Program program(desktop, machine, files, allocator, startup);
   MainWindow mainWindow(program, desktop);
   if (simMachine) {
