@@ -1,11 +1,15 @@
 // One flash or one backup of a simulated machine's BIOS by the program's own commands, timed and
 // counted:
-//   flash_bench flash|backup SIZE_KB [OUT_DIR]
-// The machine has a zero-latency part with the default table of 64 KiB blocks. The flash writes a
-// newer image, loaded from a file, with erase, blank check, program and verify (the backup option
-// off, so that only the flash is measured); the backup reads the installed BIOS into
-// OUT_DIR/bench.bak. Either is checked against what it should have produced, and a mismatch ends
-// with status 1. One line of key=value results is printed.
+//   flash_bench flash SIZE_KB OUT_DIR [full|installed|one]   (full when left out)
+//   flash_bench backup SIZE_KB OUT_DIR
+// The machine has the default table of 64 KiB blocks and a part with modelled timings (kEraseMs per
+// block, kProgramMs and kReadMs per 4 KiB), summed by the machine and never slept. The flash loads
+// an image from a file and flashes it with blank check and verify (the backup option off, so that
+// only the flash is measured): "full" a newer image that differs in every block, "installed" the
+// image the part already holds, "one" the installed image with every byte of one 64 KiB block (the
+// second) inverted. The backup reads the installed BIOS into OUT_DIR/bench.bak. Either is checked
+// against what it should have produced, and a mismatch ends with status 1. One line of key=value
+// results is printed.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -25,6 +29,15 @@
 
 namespace ql::bench {
 namespace {
+
+// The part's modelled timings: a 64 KiB block erase, and programming and reading 4 KiB.
+constexpr uint32_t kEraseMs = 300;
+constexpr uint32_t kProgramMs = 25;
+constexpr uint32_t kReadMs = 1;
+constexpr uint32_t kChangedBlock = 1;  // of "one"
+constexpr uint32_t kBlockBytes = 0x10000;
+
+enum class Image { kFull, kInstalled, kOne };
 
 // Nobody watches: every box takes its first button, the open and save dialogs the bench's files,
 // the shutdown box is closed.
@@ -91,12 +104,16 @@ __attribute__((noinline)) void MeasuredWork(Program& program, bool flash) {
   }
 }
 
-int Run(bool flash, uint32_t sizeKb, const std::string& outDir) {
+int Run(bool flash, Image which, uint32_t sizeKb, const std::string& outDir) {
   // The part takes the installed image; the images are not kept twice, so that the peak memory
   // is the program's and the machine's, not the bench's.
   std::string error;
+  sim::SimProfile profile;
+  profile.eraseMs = kEraseMs;
+  profile.programMs = kProgramMs;
+  profile.readMs = kReadMs;
   std::unique_ptr<sim::SimMachine> machine =
-      sim::SimMachine::Create(sim::SimProfile{}, Build(sizeKb, 1, "01/10/05"), &error);
+      sim::SimMachine::Create(profile, Build(sizeKb, 1, "01/10/05"), &error);
   if (!machine) {
     std::fprintf(stderr, "machine: %s\n", error.c_str());
     return 2;
@@ -118,7 +135,13 @@ int Run(bool flash, uint32_t sizeKb, const std::string& outDir) {
   if (flash) {
     // Loaded from a file, as the Load command does.
     {
-      std::vector<uint8_t> newer = Build(sizeKb, 2, "03/14/05");
+      std::vector<uint8_t> newer =
+          which == Image::kFull ? Build(sizeKb, 2, "03/14/05") : machine->FlashContents();
+      if (which == Image::kOne) {
+        // Every byte of the block inverted: no piece of it is left as the part holds it.
+        uint8_t* block = newer.data() + kChangedBlock * kBlockBytes;
+        for (uint32_t n = 0; n < kBlockBytes; ++n) block[n] = static_cast<uint8_t>(~block[n]);
+      }
       std::ofstream(desktop.openName, std::ios::binary)
           .write(reinterpret_cast<const char*>(newer.data()),
                  static_cast<std::streamsize>(newer.size()));
@@ -131,6 +154,7 @@ int Run(bool flash, uint32_t sizeKb, const std::string& outDir) {
   desktop.boxes.clear();
   uint32_t requestsBefore = TotalRequests(*machine);
   uint32_t callsBefore = TotalBiosCalls(*machine);
+  const sim::SimTally before = machine->Bios().Tally();
 
   auto start = std::chrono::steady_clock::now();
   MeasuredWork(program, flash);
@@ -158,11 +182,15 @@ int Run(bool flash, uint32_t sizeKb, const std::string& outDir) {
   struct rusage usage {};
   getrusage(RUSAGE_SELF, &usage);
   double mib = sizeKb / 1024.0;
+  const sim::SimTally& after = machine->Bios().Tally();
   std::printf(
-      "op=%s size_kb=%u ok=%d wall_ms=%.3f peak_kib=%ld requests_per_mib=%.0f "
-      "bios_calls_per_mib=%.0f\n",
+      "op=%s size_kb=%u ok=%d wall_ms=%.3f busy_ms=%llu erases=%u bytes_programmed=%llu "
+      "bytes_read=%llu peak_kib=%ld requests_per_mib=%.0f bios_calls_per_mib=%.0f\n",
       flash ? "flash" : "backup", sizeKb, right ? 1 : 0,
-      std::chrono::duration<double, std::milli>(end - start).count(), usage.ru_maxrss,
+      std::chrono::duration<double, std::milli>(end - start).count(),
+      static_cast<unsigned long long>(after.busyMs - before.busyMs), after.erases - before.erases,
+      static_cast<unsigned long long>(after.bytesProgrammed - before.bytesProgrammed),
+      static_cast<unsigned long long>(after.bytesRead - before.bytesRead), usage.ru_maxrss,
       (TotalRequests(*machine) - requestsBefore) / mib,
       (TotalBiosCalls(*machine) - callsBefore) / mib);
   return right ? 0 : 1;
@@ -172,12 +200,20 @@ int Run(bool flash, uint32_t sizeKb, const std::string& outDir) {
 }  // namespace ql::bench
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: flash_bench flash|backup SIZE_KB [OUT_DIR]\n");
+  using ql::bench::Image;
+  const bool flash = argc > 1 && std::strcmp(argv[1], "flash") == 0;
+  const bool backup = argc > 1 && std::strcmp(argv[1], "backup") == 0;
+  const char* which = flash && argc > 4 ? argv[4] : "";
+  Image image = std::strcmp(which, "installed") == 0 ? Image::kInstalled
+                : std::strcmp(which, "one") == 0     ? Image::kOne
+                                                     : Image::kFull;
+  if (argc < 4 || !(backup || flash) ||
+      (flash && argc > 4 && image == Image::kFull && std::strcmp(which, "full") != 0)) {
+    std::fprintf(stderr,
+                 "usage: flash_bench flash SIZE_KB OUT_DIR [full|installed|one]\n"
+                 "       flash_bench backup SIZE_KB OUT_DIR\n");
     return 2;
   }
-  bool flash = std::strcmp(argv[1], "flash") == 0;
   uint32_t sizeKb = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));
-  std::string outDir = argc > 3 ? argv[3] : "/tmp";
-  return ql::bench::Run(flash, sizeKb, outDir);
+  return ql::bench::Run(flash, image, sizeKb, argv[3]);
 }

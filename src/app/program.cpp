@@ -214,7 +214,11 @@ Outcome Program::RunFlashJob(WindowHandle owner) {
 Outcome Program::FlashImage(WindowHandle owner) {
   FlashServices services = Services();
   const FlashSource source{image_.Buffer(), image_.FlashableBytes(), image_.RomSize(), nullptr};
-  return Check(FlashBlocks(services, owner, source, PassesToRun()));
+  // A whole image leaves the blocks that already hold it as they are; the DMI-only flash rewrites
+  // only blocks it has just read and changed, so it has nothing to gain from reading them again.
+  PassOptions passes = PassesToRun();
+  passes.skipHeldBlocks = true;
+  return Check(FlashBlocks(services, owner, source, passes));
 }
 
 PassOptions Program::PassesToRun() const {

@@ -34,6 +34,12 @@ inline constexpr const char* kMsgOncePartialPage =
 struct PassOptions {
   bool blankCheck = true;
   bool verify = true;
+  // Read every block that is to end holding the source's bytes before touching it, and leave it
+  // as it is when it already holds them: neither erased, nor blank-checked, nor programmed. Every
+  // piece of such a block was just read back and compared, so it counts as verified whatever
+  // `verify` says. A read that fails or that the BIOS refuses proves nothing, and the block is
+  // flashed.
+  bool skipHeldBlocks = false;
 };
 
 // What the passes write and where from.
@@ -60,6 +66,10 @@ struct FlashSource {
 //
 // A ReadFlash that fails during the blank check or the verify fails that check: the receive buffer
 // then still holds the bytes of an earlier read, which prove nothing about this piece.
+//
+// With options.skipHeldBlocks the comparison runs block by block, just before the block would be
+// erased (or handed to OnceFlash), after the table and the send buffer have been checked: it shows
+// as the verify phase, and a block found to hold the source is painted "already held".
 Outcome FlashBlocks(FlashServices& flash, WindowHandle owner, const FlashSource& source,
                     const PassOptions& options);
 

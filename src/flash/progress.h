@@ -33,6 +33,8 @@ enum class CellState : uint8_t {
   kLeftOut = 3,
   kVerified = 4,
   kBlankChecked = 5,
+  // Read before the flash and found to hold the image's bytes already: verified, not rewritten.
+  kAlreadyHeld = 6,
 };
 
 inline constexpr uint32_t kBlockMapCells = 1024;

@@ -3,9 +3,11 @@
 namespace ql {
 
 uint32_t CellColour(uint8_t value) {
+  // The last, green, is a block that already held the image and was left as it was: a person sees
+  // at a glance which blocks the flash rewrote.
   static constexpr uint32_t kPalette[kCellPaletteSize] = {
-      Rgb(255, 255, 255), Rgb(255, 0, 0),   Rgb(0, 0, 255),
-      Rgb(255, 255, 0),   Rgb(0, 255, 255), Rgb(100, 100, 100),
+      Rgb(255, 255, 255), Rgb(255, 0, 0),     Rgb(0, 0, 255), Rgb(255, 255, 0),
+      Rgb(0, 255, 255),   Rgb(100, 100, 100), Rgb(0, 160, 0),
   };
   return value < kCellPaletteSize ? kPalette[value] : kPalette[0];
 }

@@ -23,9 +23,9 @@ inline constexpr uint32_t Rgb(uint8_t r, uint8_t g, uint8_t b) {
   return r | (static_cast<uint32_t>(g) << 8) | (static_cast<uint32_t>(b) << 16);
 }
 inline constexpr uint32_t kCellBorderColour = Rgb(150, 150, 150);
-inline constexpr int kCellPaletteSize = 6;
+inline constexpr int kCellPaletteSize = 7;
 
-// The brush colour of a cell value. A value above 5 is never written by the progress display;
+// The brush colour of a cell value. A value above 6 is never written by the progress display;
 // should one appear it shows as untouched rather than as a colour that means something.
 uint32_t CellColour(uint8_t value);
 

@@ -58,7 +58,8 @@ constexpr COLORREF kBorder = RGB(150, 150, 150);
 // The colour of a cell in each state, as a person sees it.
 COLORREF Fill(CellState state) {
   const COLORREF fills[] = {
-      kWhite, kRed, RGB(0, 0, 255), RGB(255, 255, 0), RGB(0, 255, 255), RGB(100, 100, 100)};
+      kWhite,        kRed, RGB(0, 0, 255), RGB(255, 255, 0), RGB(0, 255, 255), RGB(100, 100, 100),
+      RGB(0, 160, 0)};
   return fills[static_cast<int>(state)];
 }
 
@@ -203,11 +204,10 @@ TEST_F(SkinTest, ThePhaseItemShowsTheCurrentPhaseAndIsNotRedrawnWhileItStays) {
 
 TEST_F(SkinTest, TheBlockMapShowsEachCellInItsStatesColourAndIsRepairedWhenThePhaseMovesOn) {
   ExpectBlockMapShowsTheProgress("before anything happened");
-  const std::pair<uint32_t, CellState> marks[] = {{0, CellState::kErased},
-                                                  {33, CellState::kProgrammed},
-                                                  {500, CellState::kLeftOut},
-                                                  {700, CellState::kVerified},
-                                                  {1023, CellState::kBlankChecked}};
+  const std::pair<uint32_t, CellState> marks[] = {
+      {0, CellState::kErased},         {33, CellState::kProgrammed},
+      {500, CellState::kLeftOut},      {700, CellState::kVerified},
+      {1000, CellState::kAlreadyHeld}, {1023, CellState::kBlankChecked}};
   for (auto [cell, state] : marks) progress.Mark(cell * kCellUnit, kCellUnit, state);
   ExpectBlockMapShowsTheProgress("each change drawn at once");
 

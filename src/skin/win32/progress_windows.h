@@ -11,7 +11,7 @@
 
 namespace ql {
 
-// The six brushes by cell value and the cell border pen, shared by the block map and the bar.
+// The brushes by cell value and the cell border pen, shared by the block map and the bar.
 class CellPalette {
  public:
   CellPalette();
