@@ -8,7 +8,9 @@ int32_t FindSignature(const uint8_t* base, const uint8_t* pattern, uint32_t patt
                       uint32_t rangeLength) {
   if (base == nullptr || rangeLength < patternLength) return -1;
   for (uint32_t start = rangeLength - patternLength + 1; start-- > 0;) {
-    if (std::memcmp(base + start, pattern, patternLength) == 0) {
+    // The first byte rules out nearly every start: a whole compare only where it matches.
+    if ((patternLength == 0 || base[start] == pattern[0]) &&
+        std::memcmp(base + start, pattern, patternLength) == 0) {
       return static_cast<int32_t>(start);
     }
   }

@@ -97,7 +97,9 @@ Outcome BiosSession::TakeBlockTable(WindowHandle owner) {
   if (!part_.TakeBlockTable(caller_.Received(), allocator_)) {
     return Fail(owner, kMsgNoMemoryForBlockTable, kMbOk);
   }
-  if (CountFlashBlocks(caller_.Received()) <= 0) return Fail(owner, kMsgNoCorrectFlashBlock, kMbOk);
+  if (CountFlashBlocks(caller_.Received()) <= 0 || !BlocksApart(part_.Blocks())) {
+    return Fail(owner, kMsgNoCorrectFlashBlock, kMbOk);
+  }
   return Outcome::kDone;
 }
 

@@ -54,6 +54,13 @@ bool BlockInside(const FlashBlockRecord& block, uint32_t size);
 // Flashing by such a table could erase the wrong parts of the chip.
 int32_t CountFlashBlocks(const uint8_t* answer);
 
+// True when every block a flash or a read-back touches (flashed, or left out with bit 0) holds at
+// least one byte and shares none, in the part (LinearPtr) or in the image (FileOffset), with
+// another such block. A table that says otherwise cannot be worked by: erasing one block would
+// destroy what another just received, and a backup or a read-back copy could not hold both blocks'
+// bytes in one place.
+bool BlocksApart(std::span<const FlashBlockRecord> blocks);
+
 class FlashPart {
  public:
   uint8_t PartCode() const { return partCode_; }

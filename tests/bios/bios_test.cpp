@@ -160,6 +160,7 @@ TEST_F(BiosTest, EachConnectEndsAsTheBiosAndThePersonAtTheKeyboardDecide) {
   const MessageRecord wrong = Stop(kMsgPasswordError), lockout = Stop(kMsgPasswordLockout);
   const MessageRecord empty = Stop(kMsgEnterPassword), unsupported = Stop(kMsgPartNotSupported);
   const Outcome fatal = Outcome::kFatal, done = Outcome::kDone;
+  const MessageRecord noTable = Box(kMsgNoCorrectFlashBlock, 0);
   const std::string pw = "password = 4711";
   const std::vector<std::optional<std::string>> three = {"1", "2", "3"};
   // The profile, the wrong passwords a run before left, the password dialog's entries (nullopt:
@@ -170,11 +171,11 @@ TEST_F(BiosTest, EachConnectEndsAsTheBiosAndThePersonAtTheKeyboardDecide) {
       {Blocks(255), 0, {}, done, {}, 1},
       {"unanswered_calls = 2", 0, {}, done, {}, 3},
       {"unanswered_calls = 3", 0, {}, fatal, {Stop(kMsgUnknownConnectFail)}, 3},
-      {"part_supported = no", 0, {}, fatal, {unsupported}, 1},
-      {"connect_refusal = Jumper set", 0, {}, fatal, {Stop("Jumper set")}, 1},
-      {"connect_without_data = yes", 0, {}, done, {Box(kMsgNoDataBack, 0)}, 1},
-      {"block = none", 0, {}, fatal, {Box(kMsgNoCorrectFlashBlock, 0)}, 1},
       {Blocks(256), 0, {}, fatal, {Box(kMsgNoCorrectFlashBlock, 0)}, 1},  // no room for the end
+      // Blocks flashed or read back that share a byte of the image or of the part, or hold none.
+      {Blocks(2) + "block = 0x800 0x400 auto 1", 0, {}, fatal, {noTable}, 1},
+      {Blocks(1) + "block = 0x800 0x800 0xFFF80000 0", 0, {}, fatal, {noTable}, 1},
+      {"block = 0 0 auto 0", 0, {}, fatal, {noTable}, 1},
       {pw, 3, {}, fatal, {Stop(kMsgTooManyWrongPasswords)}, 1},
       {pw + "\nlockout_after = 0", 0, three, fatal, {asked, wrong, wrong, wrong, lockout}, 4},
       {pw + "\nlockout_after = 2", 0, {"1", "2"}, fatal, {asked, wrong, lockout}, 3},
@@ -209,13 +210,7 @@ TEST_F(BiosTest, EachConnectEndsAsTheBiosAndThePersonAtTheKeyboardDecide) {
   }
 }
 
-TEST_F(BiosTest, RefusalsAfterTheConnectEndTheRun) {
-  BiosSession& session = Reach("disconnect_refusal = Flash part still busy");
-  ASSERT_EQ(session.Connect(&owner), Outcome::kDone);
-  EXPECT_EQ(session.Disconnect(&owner), Outcome::kFatal);
-  EXPECT_EQ(desktop.messages, std::vector{Stop("Flash part still busy")});
-  EXPECT_TRUE(session.Connected());
-
+TEST_F(BiosTest, NoMemoryForTheBlockTableEndsTheRun) {
   BiosSession& next = Reach();
   allocator.failOnCall = allocator.calls + 1;
   EXPECT_EQ(next.Connect(&owner), Outcome::kFatal);

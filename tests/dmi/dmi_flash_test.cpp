@@ -74,8 +74,7 @@ TEST_F(DmiFlashTest, NothingIsErasedWhenTheStringsCannotAllBeWritten) {
   const MessageRecord cannotRewrite = Stop(
       "The DMI strings of the installed BIOS can not be rewritten!!\nThe DMI strings were not "
       "flashed!!");
-  sim::SimProfile readFails, leftOut = Table({{0, kSegmentBase, 0}, {kSegmentBase, kRomSize, 1}});
-  readFails.readFailsAt = {kSegmentBase + 0x100};
+  sim::SimProfile leftOut = Table({{0, kSegmentBase, 0}, {kSegmentBase, kRomSize, 1}});
   // BCPSYS lies in the last piece of a block that is never rewritten and cannot be read.
   const auto dmiAt = static_cast<uint32_t>(sim::InspectRom(running_).dmiAt);
   sim::SimProfile sysUnread =
@@ -93,8 +92,6 @@ TEST_F(DmiFlashTest, NothingIsErasedWhenTheStringsCannotAllBeWritten) {
   };
   const Case cases[] = {
       {"no memory", Stop("Can not allocate memory for flash DMI only!!"), {}, {}, kRomSize - 1},
-      {"a read that fails",
-       Stop("Can not read the installed BIOS!!\nThe DMI strings were not flashed!!"), readFails},
       {"BCPSYS in a block that cannot be read",
        Stop("Can not read the installed BIOS!!\nThe DMI strings were not flashed!!"), sysUnread},
       {"a field in a block that cannot be read",

@@ -39,8 +39,11 @@ class TempFolder {
                static_cast<std::streamsize>(bytes.size()));
   }
   static Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    Bytes bytes(in ? static_cast<size_t>(in.tellg()) : 0);
+    in.seekg(0).read(reinterpret_cast<char*>(bytes.data()),
+                     static_cast<std::streamsize>(bytes.size()));
+    return bytes;
   }
   static std::string ReadText(const std::string& path) {
     Bytes b = ReadFile(path);

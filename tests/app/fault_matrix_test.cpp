@@ -1,0 +1,232 @@
+// Every fault the simulated machine can play, alone and in the pairs that matter, against every job
+// the program runs, held to what a flasher owes its user whatever happens. What each cell showed
+// and left is kept in bench/fault-matrix.md: a person reads it, this test holds the program to it.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <sstream>
+
+#include "support/program_fixture.h"
+
+namespace ql::testing {
+namespace {
+
+constexpr uint32_t kBlock = 0x10000, kSegment = 0x70000, kPart = 0x80000;
+const std::string kAnswers[] = {"ok", "cancel", "abort", "retry", "ignore"};  // kIdOk, ...
+const std::string kOwnKeys = "answer password_typed shutdown_box image backup_file running ";
+const std::string kRebuild =
+    "QL_FAULT_MATRIX=bench/fault-matrix.md build/gcc/quorrelite_app_tests "
+    "--gtest_filter=FaultMatrix.*";
+
+// A block the BIOS keeps (Attrib 2), one flashed at once (Attrib 4), then six ordinary ones.
+const std::string kTable =
+    "block = 0x10000 0 auto 2 + block = 0x10000 0x10000 auto 4 + block = 0x10000 0x20000 auto 0 + "
+    "block = 0x10000 0x30000 auto 0 + block = 0x10000 0x40000 auto 0 + block = 0x10000 0x50000 "
+    "auto 0 + block = 0x10000 0x60000 auto 0 + block = 0x10000 0x70000 auto 0";
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? "\\n" : c == '|' ? "\\|" : c == '\r' ? "" : std::string{c};
+  return out;
+}
+
+class FaultMatrix : public ProgramTest {
+ protected:
+  // Runs `job` on a machine with `fault`: machine.txt settings joined by " + ", and these of the
+  // test's own for what the person and the files do: answer (ok, cancel, abort, retry, ignore),
+  // password_typed, shutdown_box, image, backup_file, running. Answers the cell's report columns.
+  std::string RunCell(const std::string& fault, const std::string& job) {
+    program.reset();
+    desktop = ScriptedDesktop{};
+    files.failOpen = files.failReadOpen = {};
+    files.failWriteOnCall = 0;
+    std::filesystem::remove(backupPath_);
+    std::filesystem::remove(ProgramFile("Logfile"));
+    desktop.saveFileAnswers = {backupPath_};
+    desktop.openFileAnswers = {imagePath_};
+    sim::SimProfile profile;
+    Bytes running = installed_;
+    bool backupWriteFails = false;
+    const std::string settings = kTable + " + " + fault + " + ";
+    for (size_t at = 0, end; (end = settings.find(" + ", at)) != std::string::npos; at = end + 3) {
+      const std::string line = settings.substr(at, end - at);
+      const size_t is = line.find(" = ");
+      if (is == std::string::npos) continue;
+      const std::string key = line.substr(0, is), value = line.substr(is + 3);
+      if (key == "answer")
+        desktop.messageAnswers.push_back(std::find(kAnswers, kAnswers + 5, value) - kAnswers + 1);
+      if (key == "password_typed") desktop.passwordAnswers.push_back(value);
+      if (key == "shutdown_box") desktop.shutdownAnswers = {ShutdownBoxEnd::kNotShown};
+      if (key == "image") files.failReadOpen.insert(imagePath_);
+      if (value == "cancelled") desktop.saveFileAnswers = {std::nullopt};
+      if (value == "uncreatable") files.failOpen.insert(backupPath_);
+      if (key == "running") running = noServices_;
+      backupWriteFails = backupWriteFails || value == "unwritable";
+      std::string error;
+      const bool own = kOwnKeys.find(key + " ") != std::string::npos;
+      EXPECT_TRUE(own || sim::ApplyProfileSetting(key, value, &profile, &error)) << error;
+    }
+    UseMachine(profile, running);
+    const Bytes before = Part();
+    auto has = [&](const char* option) { return job.find(option) != std::string::npos; };
+    const bool flash = has("flash"), factory = job[0] == '/', backupOnly = job == "backup",
+               dmiOnly = job == "DMI only", verify = has("+verify") || (!flash && !has("-verify"));
+    TempFolder::WriteFile(ProgramFile("brimlet.ini"),
+                          {has("+backup"), verify, has("+blank") || !flash, 1});
+    const std::optional<int> ended = ExitStatusOf([&] {
+      Run(factory ? "/M " + imagePath_ : "");
+      if (backupWriteFails) files.failWriteOnCall = files.writes + 2;
+      if (flash) program->LoadCommand(nullptr);
+      if (dmiOnly) {
+        DmiFieldTexts shown,
+            typed{"Acme Systems Co", "AC-900", "Rev 2.0", "SYS-1234567", "UUID-OF-THE-ROM!"};
+        program->ShowDmiForMode(DmiModeValue::NewStrings, &shown);
+        program->ConfirmDmiSettings(typed);
+      }
+      if (backupOnly) return program->BackupCommand(nullptr);
+      if (!factory || program->FirstPaint(nullptr)) program->FlashCommand(nullptr);
+    });
+
+    // What the job meant to write, from the part as it was (bits stuck in it too), and from where.
+    Bytes target = dmiOnly || backupOnly ? before : newer_, backup = before;
+    for (uint32_t n = kSegment; n < kPart && dmiOnly; ++n) {
+      if (typed_[n] != installed_[n]) target[n] = typed_[n];
+    }
+    std::copy_n(before.begin(), kBlock, target.begin());
+    std::fill_n(backup.begin(), kBlock, 0xFF);  // the block no flash reaches is not read
+    const uint32_t from = backupOnly ? kPart : dmiOnly ? kSegment : kBlock;
+    const std::optional<int> status = ended || !factory ? ended : program->ExitStatus();
+    bool claimed = !desktop.shutdownBoxes.empty() || (factory && (status == 0 || status == 4));
+    std::string boxes, refusal;
+    for (const MessageRecord& m : desktop.messages) {
+      claimed = claimed || m.text == kMsgFlashSucceeded;
+      for (const char* says :
+           {"othing was flashed", "not flashed", "didn't process", "didn't read"}) {
+        if (m.text.find(says) != std::string::npos) refusal = m.text;
+      }
+      char style[16];
+      std::snprintf(style, sizeof style, "\" 0x%X", m.style);
+      boxes += (boxes.empty() ? "\"" : "; \"") + Escaped(m.text) + style +
+               (m.caption == kProgramName ? "" : " [" + m.caption + "]");
+    }
+    const bool backedUp = std::filesystem::exists(backupPath_), fatal = ended == kExitFatal;
+    // Only a read-back sees bits a part takes wrongly without a word; the verify is that read-back.
+    const bool unverified = claimed && !verify && fault.find("stuck_") != std::string::npos;
+
+    std::string outcome = fatal ? "fatal" : claimed ? "success" : "failed";
+    if (!fatal && !claimed && Part() == before && sim->Bios().Tally().erases == 0) {
+      outcome = backupOnly && backedUp ? "backup written" : "refused";
+    }
+    if (desktop.skinReleases > 0) outcome += ", skin released";
+    for (uint32_t flags : sim->ShutdownRequests())
+      outcome += flags == kEwxReboot ? ", restart" : ", power off";
+
+    EXPECT_TRUE(!claimed || unverified || Part() == target) << "a success that is not one";
+    EXPECT_TRUE(!backedUp || TempFolder::ReadFile(backupPath_) == backup) << "a wrong backup";
+    if (!refusal.empty() || backupOnly) {  // a job that says it wrote nothing wrote nothing
+      EXPECT_EQ(sim->Bios().Tally().erases, 0u) << refusal;
+      EXPECT_TRUE(Part() == before) << refusal;
+    }
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + from, Part().begin())) << "outside";
+    if (fatal) {  // a fatal end gives back what the run held
+      EXPECT_EQ(sim->Memory().KernelBytesInUse() + sim->Memory().MappingCount(), 0u);
+    } else if (!ended) {
+      EXPECT_FALSE(sim->Bios().SessionOpen());
+      const BlockMapCells& cells = program->progress().BlockMap();
+      EXPECT_EQ(std::count(cells.begin(), cells.end(), CellState::kUntouched), kBlockMapCells);
+      // The part no longer holds the BIOS that runs: nothing may pass for a backup of it.
+      EXPECT_TRUE(!claimed || !desktop.enabled[Control::kBackup]);
+      program->ExitCommand(nullptr);
+      EXPECT_EQ(files.openHandles, 0);
+      EXPECT_TRUE(!sim->IsRunning() || sim->Memory().KernelBytesInUse() == 0);
+    }
+
+    std::string part = Part() == before ? "as before" : "as meant";
+    if (Part() != before && Part() != target) {
+      const uint8_t *now = Part().data(), *meant = target.data();
+      const int off =
+          std::inner_product(now, now + kPart, meant, 0, std::plus<>(), std::not_equal_to<>());
+      part = std::to_string(off) + " bytes not as meant";
+    }
+    const std::string log = TempFolder::ReadText(ProgramFile("Logfile"));
+    return " | " + outcome + (unverified ? " (UNVERIFIED)" : "") + " | " +
+           (status ? std::to_string(*status) : "-") + " | " + part + (backedUp ? ", backup" : "") +
+           " | " + boxes + (factory ? " log \"" + Escaped(log) + "\"" : "") + " |\n";
+  }
+
+  const Bytes installed_ = Part();
+  const Bytes newer_ = BuildImage({.buildDate = "06/01/06", .fillSeed = 7});
+  // The installed BIOS with the strings and UUID the DMI-only job types, as long as the old ones.
+  const Bytes typed_ = BuildImage(
+      {.dmi = {"SN-0000000", "Acme Systems Co", "AC-900", "Rev 2.0", "SYS-1234567", "CH-0000000"},
+       .uuid = {'U', 'U', 'I', 'D', '-', 'O', 'F', '-', 'T', 'H', 'E', '-', 'R', 'O', 'M', '!'}});
+  const Bytes noServices_ = BuildImage({.withFex = false});
+  const std::string imagePath_ = folder.Write("new.rom", newer_);
+  const std::string backupPath_ = folder.Path("bios.bak");
+};
+
+TEST_F(FaultMatrix, NoFaultEndsInASuccessThatIsNotOneAndARefusalTouchesNothing) {
+  // The faults, `;` between them; `@` is a byte of the last block (below).
+  const std::string faults =
+      "no fault;discovery_fault = class_devices;discovery_fault = interface;"
+      "discovery_fault = removed;discovery_fault = detail;discovery_fault = open;"
+      "running = without flash services;kernel_memory_limit = 4096;unanswered_calls = 2;"
+      "unanswered_calls = 3;part_supported = no;connect_refusal = Flash services locked;"
+      "connect_without_data = yes;block = none;password = 4711 + password_typed = 4711;"
+      "password = 4711;"
+      "password = 4711 + password_typed = 1 + password_typed = 2 + password_typed = 3;"
+      "read_fails_at = @;erase_fails_at = @;program_fails_at = @;stuck_high = @:0xFF;"
+      "stuck_low = @:0xFF;once_flash_fails = program;once_flash_fails = erase;"
+      "kernel_memory_limit = 65536;disconnect_refusal = Flash part busy;part_code = 0;"
+      "power = battery;power = low;power = critical;ac_line_status = 255 + battery_flag = 128;"
+      "power = low + answer = retry + answer = ignore;shutdown_privilege = no;"
+      "shutdown_refused = yes;shutdown_box = not shown;image = unreadable;backup_file = cancelled;"
+      "backup_file = cancelled + answer = ok + answer = cancel;backup_file = uncreatable;"
+      "backup_file = unwritable;stuck_high = @:0xFF + disconnect_refusal = Flash part busy;"
+      "read_fails_at = @ + disconnect_refusal = Flash part busy;"
+      "erase_fails_at = @ + program_fails_at = @;"
+      "power = low + answer = ignore + program_fails_at = @;backup_file = unwritable + power = low;"
+      "password = 4711 + password_typed = 4711 + stuck_low = @:0xFF;";
+  std::vector<std::string> jobs = {"/M", "/M -verify", "backup", "DMI only"};
+  for (int o = 0; o < 8; ++o) {  // every choice of backup, verify and blank check
+    jobs.insert(jobs.begin() + o, std::string("flash") + (o & 4 ? " +backup" : "") +
+                                      (o & 2 ? " +verify" : "") + (o & 1 ? " +blank" : ""));
+  }
+  // A byte the installed BIOS, the newer image and the typed one hold as neither 0x00 nor 0xFF,
+  // so that bits stuck either way show there whatever is written.
+  uint32_t at = kSegment + 0x1000;
+  while (newer_[at] == 0 || newer_[at] == 0xFF || installed_[at] == 0 || installed_[at] == 0xFF)
+    ++at;
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%X", at);
+
+  std::string report = "# What the program does under each fault\n\nMade by `" + kRebuild +
+                       "`; the columns: bench/README.md. The table: `" + kTable + "`; `@` is " +
+                       hex + ".\n";
+  for (size_t from = 0, end; (end = faults.find(';', from)) != std::string::npos; from = end + 1) {
+    std::string fault = faults.substr(from, end - from);
+    report +=
+        "\n## " + fault + "\n\n| job | outcome | exit | part | boxes |\n|---|---|---|---|---|\n";
+    for (size_t n; (n = fault.find('@')) != std::string::npos;) fault.replace(n, 1, hex);
+    std::vector<std::pair<std::string, std::string>> rows;  // jobs that ended alike share a row
+    for (const std::string& job : jobs) {
+      SCOPED_TRACE(fault + " / " + job);
+      const std::string cell = RunCell(fault, job);
+      auto row = std::find_if(rows.begin(), rows.end(), [&](auto& r) { return r.second == cell; });
+      row == rows.end() ? rows.push_back({job, cell}) : void(row->first += ", " + job);
+    }
+    for (const auto& [names, cell] : rows) report += "| " + names + cell;
+  }
+  if (const char* out = std::getenv("QL_FAULT_MATRIX"))
+    std::ofstream(out, std::ios::binary) << report;
+  const char* source = std::getenv("QL_SOURCE_DIR");
+  EXPECT_TRUE(!source ||
+              report == TempFolder::ReadText(std::string(source) + "/bench/fault-matrix.md"))
+      << "the program no longer does what bench/fault-matrix.md says: " << kRebuild
+      << ", then read git diff";
+}
+
+}  // namespace
+}  // namespace ql::testing
