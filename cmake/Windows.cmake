@@ -7,4 +7,6 @@ file(GLOB QL_RC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/resources/*.rc)
 file(GLOB QL_MAIN CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/win32/main/*.cpp)
 add_executable(quorrelite WIN32 ${QL_MAIN} ${QL_RC})
 target_link_libraries(quorrelite PRIVATE ql_win32)
-target_link_options(quorrelite PRIVATE -static)
+# Release builds ship stripped, without the sections nothing reaches.
+target_link_options(quorrelite PRIVATE -static -Wl,--gc-sections
+                    $<$<CONFIG:Release,MinSizeRel>:-s>)

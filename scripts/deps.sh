@@ -6,10 +6,12 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format   # native builds and sanitizers
   googletest libgtest-dev                                       # native and cross-built tests
-  mingw-w64                                                     # the Windows program
+  mingw-w64                                                     # the Windows program, built with
+  g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32           # the Win32 thread model
   wine wine64 xvfb xauth                                        # running it on Linux
   imagemagick                                                   # screenshots
   python3
+  zip unzip                                                     # the release (scripts/package.sh)
   "$@"
 )
 

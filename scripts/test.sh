@@ -4,7 +4,8 @@
 # of the code, builds the native program with gcc and clang, runs the native tests, the same tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzer for a bounded time, the
 # Windows tests under wine64 in a virtual display, the end-to-end run of the real program, and
-# checks that the 32-bit Windows build compiles. Ends with one summary line: "N passed, N failed".
+# builds the 32-bit release program and checks that it starts on the systems it is for (imports,
+# stripped, size). Ends with one summary line: "N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh || exit 1
@@ -90,8 +91,11 @@ if [ -x scripts/fuzz.sh ]; then
   fi
 fi
 
-step "Windows build (i686, compile only)"
+step "Windows build (i686, release, stripped)"
 if build win32; then passed=$((passed + 1)); echo "i686 build clean"; else failed=$((failed + 1)); fi
+
+step "i686 program: imports only what Windows 2000 and the 98 family have, stripped, at most 1 MiB"
+check imports scripts/check_imports.sh build/win32/quorrelite.exe
 
 step "Windows tests under wine64 (x86_64)"
 export QL_WINEPREFIX=${QL_WINEPREFIX:-$PWD/build/wineprefix}

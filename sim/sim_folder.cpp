@@ -1,9 +1,9 @@
 // Machine folders: the profile and the part's file, written through as the part changes, so a
-// run that is killed leaves a half-written part, as a power cut would.
-#include <filesystem>
-#include <fstream>
+// run that is killed leaves a half-written part, as a power cut would. Every file goes through the
+// program's Files: the simulator is linked into the Windows program, which must not bring a file
+// library of its own (the oldest systems it runs on lack what one imports).
+#include <cstdio>
 #include <memory>
-#include <sstream>
 
 #include "bios/bcp_layout.h"
 #include "sim/sim_machine.h"
@@ -19,24 +19,52 @@ std::string PathIn(const std::string& folder, const char* name) {
   return folder + ((last == '/' || last == '\\') ? "" : "/") + name;
 }
 
-bool ReadWhole(const std::string& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream out;
-  out << in.rdbuf();
-  *bytes = out.str();
-  return !in.bad();
+bool ReadWhole(Files& files, const std::string& path, std::string* bytes) {
+  FileHandle file = files.Open(path.c_str(), FileMode::kReadExisting);
+  if (file == kInvalidFile) return false;
+  uint32_t size = files.GetSize(file);
+  uint32_t done = 0;
+  bool read = size != kInvalidFileSize;
+  if (read) {
+    bytes->assign(size, '\0');
+    read = size == 0 || (files.Read(file, bytes->data(), size, &done) && done == size);
+  }
+  files.Close(file);
+  return read;
 }
 
-bool WriteWhole(const std::string& path, const void* data, size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-  out.flush();
-  return static_cast<bool>(out);
+bool WriteAll(Files& files, FileHandle file, const void* data, size_t size) {
+  uint32_t done = 0;
+  return size == 0 || (files.Write(file, data, static_cast<uint32_t>(size), &done) && done == size);
 }
 
-bool WriteText(const std::string& path, const std::string& text) {
-  return WriteWhole(path, text.data(), text.size());
+bool WriteWhole(Files& files, const std::string& path, const void* data, size_t size) {
+  FileHandle file = files.Open(path.c_str(), FileMode::kCreateAlways);
+  if (file == kInvalidFile) return false;
+  bool written = WriteAll(files, file, data, size);
+  files.Close(file);
+  return written;
+}
+
+bool WriteText(Files& files, const std::string& path, const std::string& text) {
+  return WriteWhole(files, path, text.data(), text.size());
+}
+
+// Writes into an existing file at `offset`, or (offset kAtEnd) after its end, making it when
+// there is none yet.
+inline constexpr uint32_t kAtEnd = 0xFFFFFFFFu;
+
+bool WriteInto(Files& files, const std::string& path, uint32_t offset, const void* data,
+               size_t size) {
+  FileHandle file = files.Open(path.c_str(), FileMode::kAppendExisting);
+  if (file == kInvalidFile && offset == kAtEnd) {
+    file = files.Open(path.c_str(), FileMode::kCreateNew);
+  }
+  if (file == kInvalidFile) return false;
+  bool placed = offset == kAtEnd ? files.SeekToEnd(file) : files.SeekTo(file, offset);
+  bool written = placed && WriteAll(files, file, data, size);
+  files.Close(file);
+  return written;
 }
 
 std::string StateText(uint32_t wrongTries) {
@@ -45,8 +73,11 @@ std::string StateText(uint32_t wrongTries) {
 }
 
 bool ReadState(const std::string& text, uint32_t* wrongTries, std::string* error) {
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
     if (line.empty() || line[0] == '#') continue;
     size_t eq = line.find('=');
     std::string key = line.substr(0, line.find_first_of(" =\t"));
@@ -69,9 +100,10 @@ const char* ShutdownName(uint32_t flags) {
 
 }  // namespace
 
-std::unique_ptr<SimMachine> OpenSimMachine(const std::string& folder, std::string* error) {
+std::unique_ptr<SimMachine> OpenSimMachine(Files& files, const std::string& folder,
+                                           std::string* error) {
   std::string text;
-  if (!ReadWhole(PathIn(folder, kProfileFile), &text)) {
+  if (!ReadWhole(files, PathIn(folder, kProfileFile), &text)) {
     *error = PathIn(folder, kProfileFile) + ": cannot be read";
     return nullptr;
   }
@@ -83,14 +115,14 @@ std::unique_ptr<SimMachine> OpenSimMachine(const std::string& folder, std::strin
   }
   std::string partBytes;
   std::string partPath = PathIn(folder, kPartFile);
-  if (!ReadWhole(partPath, &partBytes)) {
+  if (!ReadWhole(files, partPath, &partBytes)) {
     *error = partPath + ": cannot be read";
     return nullptr;
   }
   BootState boot;
   std::string booted;
   std::string bootedPath = PathIn(folder, kBootedFile);
-  bool hasBooted = ReadWhole(bootedPath, &booted);
+  bool hasBooted = ReadWhole(files, bootedPath, &booted);
   if (hasBooted) {
     if (booted.size() != kBiosSegmentLength) {
       *error = bootedPath + ": " + std::to_string(booted.size()) + " bytes, not 65536";
@@ -98,8 +130,9 @@ std::unique_ptr<SimMachine> OpenSimMachine(const std::string& folder, std::strin
     }
     boot.biosSegment.assign(booted.begin(), booted.end());
   }
+  std::string statePath = PathIn(folder, kStateFile);
   std::string state;
-  if (ReadWhole(PathIn(folder, kStateFile), &state) && !ReadState(state, &boot.wrongTries, error)) {
+  if (ReadWhole(files, statePath, &state) && !ReadState(state, &boot.wrongTries, error)) {
     return nullptr;
   }
   std::unique_ptr<SimMachine> machine = SimMachine::Create(
@@ -111,35 +144,37 @@ std::unique_ptr<SimMachine> OpenSimMachine(const std::string& folder, std::strin
   // First power-on: the BIOS that boots now stays the running one until a restart.
   if (!hasBooted) {
     const std::vector<uint8_t>& seg = machine->RunningBiosSegment();
-    if (!WriteWhole(bootedPath, seg.data(), seg.size())) {
+    if (!WriteWhole(files, bootedPath, seg.data(), seg.size())) {
       *error = bootedPath + ": cannot be written";
       return nullptr;
     }
   }
-  auto partFile =
-      std::make_shared<std::fstream>(partPath, std::ios::binary | std::ios::in | std::ios::out);
-  if (!*partFile) {
+  // A part that could not take the run's writes must be found out now, not halfway through.
+  if (!WriteInto(files, partPath, 0, partBytes.data(), 0)) {
     *error = partPath + ": cannot be opened for writing";
     return nullptr;
   }
-  machine->onPartWritten = [partFile](uint32_t offset, const uint8_t* bytes, uint32_t count) {
-    partFile->seekp(offset);
-    partFile->write(reinterpret_cast<const char*>(bytes), count);
-    partFile->flush();
+  machine->onPartWritten = [&files, partPath](uint32_t offset, const uint8_t* bytes,
+                                              uint32_t count) {
+    WriteInto(files, partPath, offset, bytes, count);
   };
-  std::string statePath = PathIn(folder, kStateFile);
-  machine->onWrongTries = [statePath](uint32_t tries) { WriteText(statePath, StateText(tries)); };
+  machine->onWrongTries = [&files, statePath](uint32_t tries) {
+    WriteText(files, statePath, StateText(tries));
+  };
   std::string logPath = PathIn(folder, kShutdownLog);
-  machine->onShutdown = [logPath, bootedPath, statePath](uint32_t flags, const BootState& next) {
-    std::ofstream log(logPath, std::ios::binary | std::ios::app);
-    log << ShutdownName(flags) << " (ExitWindows flags 0x" << std::hex << flags << ")\n";
-    WriteWhole(bootedPath, next.biosSegment.data(), next.biosSegment.size());
-    WriteText(statePath, StateText(next.wrongTries));
+  machine->onShutdown = [&files, logPath, bootedPath, statePath](uint32_t flags,
+                                                                 const BootState& next) {
+    char line[64];
+    int length = std::snprintf(line, sizeof line, "%s (ExitWindows flags 0x%x)\n",
+                               ShutdownName(flags), static_cast<unsigned>(flags));
+    WriteInto(files, logPath, kAtEnd, line, static_cast<size_t>(length));
+    WriteWhole(files, bootedPath, next.biosSegment.data(), next.biosSegment.size());
+    WriteText(files, statePath, StateText(next.wrongTries));
   };
   return machine;
 }
 
-bool CreateMachineFolder(const std::string& folder, const std::vector<uint8_t>& part,
+bool CreateMachineFolder(Files& files, const std::string& folder, const std::vector<uint8_t>& part,
                          const std::string& profileText, std::string* error) {
   SimProfile profile;
   std::string reason;
@@ -151,18 +186,21 @@ bool CreateMachineFolder(const std::string& folder, const std::vector<uint8_t>& 
     *error = reason;
     return false;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  if (ec) {
-    *error = folder + ": cannot be created (" + ec.message() + ")";
+  // The folders on the way are made first; only whether the last one exists in the end counts.
+  for (size_t at = folder.find_first_of("/\\", 1); at != std::string::npos;
+       at = folder.find_first_of("/\\", at + 1)) {
+    files.CreateFolder(folder.substr(0, at).c_str());
+  }
+  if (!files.CreateFolder(folder.c_str())) {
+    *error = folder + ": cannot be created";
     return false;
   }
   // A new machine has never run: no booted BIOS, no tries, no shutdowns.
   for (const char* stale : {kBootedFile, kStateFile, kShutdownLog}) {
-    std::filesystem::remove(PathIn(folder, stale), ec);
+    files.Remove(PathIn(folder, stale).c_str());
   }
-  if (!WriteText(PathIn(folder, kProfileFile), profileText) ||
-      !WriteWhole(PathIn(folder, kPartFile), part.data(), part.size())) {
+  if (!WriteText(files, PathIn(folder, kProfileFile), profileText) ||
+      !WriteWhole(files, PathIn(folder, kPartFile), part.data(), part.size())) {
     *error = folder + ": the machine's files cannot be written";
     return false;
   }

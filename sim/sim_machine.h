@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/machine.h"
 #include "sim/flash_part.h"
 #include "sim/sim_bios.h"
@@ -119,12 +120,14 @@ class SimMachine final : public Machine {
 };
 
 // Opens a machine folder: machine.txt, flash.bin and, once the machine has run, booted.bin and
-// state.txt. Null with *error naming the file, line and key when something is wrong.
-std::unique_ptr<SimMachine> OpenSimMachine(const std::string& folder, std::string* error);
+// state.txt. Null with *error naming the file, line and key when something is wrong. The machine
+// writes back through `files`, which must outlive it.
+std::unique_ptr<SimMachine> OpenSimMachine(Files& files, const std::string& folder,
+                                           std::string* error);
 
 // Makes a machine folder from a part image and profile text (checked first; nothing is written
 // when either is bad).
-bool CreateMachineFolder(const std::string& folder, const std::vector<uint8_t>& part,
+bool CreateMachineFolder(Files& files, const std::string& folder, const std::vector<uint8_t>& part,
                          const std::string& profileText, std::string* error);
 
 // File names inside a machine folder.

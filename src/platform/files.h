@@ -24,6 +24,9 @@ class Files {
   virtual bool Read(FileHandle file, void* buffer, uint32_t count, uint32_t* done) = 0;
   virtual bool Write(FileHandle file, const void* data, uint32_t count, uint32_t* done) = 0;
   virtual bool SeekToEnd(FileHandle file) = 0;
+  // Moves to `offset` bytes from the start. Files that only hand out what they were given (a
+  // fuzzer's input) keep this answer: they cannot.
+  virtual bool SeekTo(FileHandle /*file*/, uint32_t /*offset*/) { return false; }
   // The size in bytes, or kInvalidFileSize.
   virtual uint32_t GetSize(FileHandle file) = 0;
   virtual void Close(FileHandle file) = 0;
@@ -33,6 +36,9 @@ class Files {
   // first, so that `to` names either its old bytes or the new ones whenever the power goes; false
   // when it could not (`from` and `to` are then as they were).
   virtual bool Replace(const char* from, const char* to) = 0;
+  // Makes the folder `name` in an existing one; true when it exists afterwards, made now or
+  // before. Files without folders keep this answer.
+  virtual bool CreateFolder(const char* /*name*/) { return false; }
 };
 
 }  // namespace ql

@@ -8,6 +8,7 @@
 
 #include "bios/bcp_layout.h"
 #include "platform/bytes.h"
+#include "platform/posix/posix_files.h"
 #include "support/temp_folder.h"
 #include "tools/romtool/romtool_commands.h"
 
@@ -22,7 +23,9 @@ TEST(RomtoolTest, MakeBuildsWhatTheProgramFindsWithEverySumAtZero) {
   TempFolder temp;
   const std::string rom = temp.Path("a.rom");
   std::ostringstream out, err;
+  PosixFiles files;
   ASSERT_EQ(romtool::RunRomtool(
+                files,
                 {"make", rom, "--size-kb", "1024", "--dmi-segment", "0xE000", "--uuid", "settable"},
                 out, err),
             0)

@@ -33,7 +33,7 @@ class SimFolderTest : public ::testing::Test {
     caller_.reset();
     link_.reset();
     std::string error;
-    machine_ = sim::OpenSimMachine(folder_.Path("m"), &error);
+    machine_ = sim::OpenSimMachine(files_, folder_.Path("m"), &error);
     ASSERT_TRUE(machine_) << error;
     machine_->closeProgram = [] {};
     link_ = std::make_unique<DriverLink>(*machine_, allocator_);
@@ -65,6 +65,7 @@ class SimFolderTest : public ::testing::Test {
   TempFolder folder_;
   ScriptedDesktop desktop_;
   StandardAllocator allocator_;
+  PosixFiles files_;
   std::unique_ptr<sim::SimMachine> machine_;
   std::unique_ptr<DriverLink> link_;
   std::unique_ptr<BiosCaller> caller_;
@@ -73,7 +74,7 @@ class SimFolderTest : public ::testing::Test {
 TEST_F(SimFolderTest, WhatARunWroteStaysAndTheFlashedBiosBootsAfterARestart) {
   const Bytes newer = BuildImage({.buildDate = "12/24/05"});
   std::string error;
-  ASSERT_TRUE(sim::CreateMachineFolder(folder_.Path("m"), BuildImage(),
+  ASSERT_TRUE(sim::CreateMachineFolder(files_, folder_.Path("m"), BuildImage(),
                                        "password = 99\nlockout_after = 2\n", &error))
       << error;
   // Wrong tries add up across runs, and the lock holds until the machine restarts.

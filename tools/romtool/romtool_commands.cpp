@@ -154,7 +154,7 @@ const std::map<std::string, MakeOption>& MakeOptions() {
   return options;
 }
 
-int Make(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Make(Files&, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() < 2) {
     err << "romtool make: the IMAGE argument is missing\n" << kUsage;
     return kUsageError;
@@ -204,7 +204,7 @@ void PrintString(std::ostream& out, const char* name, const DmiStringInfo& s) {
       << Hex(s.unitSum, 2) << "\n";
 }
 
-int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Show(Files&, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) {
     err << "romtool show: exactly one IMAGE argument is needed\n" << kUsage;
     return kUsageError;
@@ -281,7 +281,8 @@ std::string ProfileTemplate() {
          "# kernel_memory_limit = 67108864\n";
 }
 
-int Machine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Machine(Files& files, const std::vector<std::string>& args, std::ostream& out,
+            std::ostream& err) {
   if (args.size() < 3) {
     err << "romtool machine: IMAGE and FOLDER are needed\n" << kUsage;
     return kUsageError;
@@ -307,7 +308,7 @@ int Machine(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     profile += args[i].substr(0, eq) + " = " + args[i].substr(eq + 1) + "\n";
   }
   std::string error;
-  if (!CreateMachineFolder(args[2], image, profile, &error)) {
+  if (!CreateMachineFolder(files, args[2], image, profile, &error)) {
     err << "romtool machine: " << error << "\n";
     return kUsageError;
   }
@@ -338,7 +339,7 @@ RomSpec NewerSpec() {
   return s;
 }
 
-int Demo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Demo(Files& files, const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) {
     err << "romtool demo: exactly one FOLDER argument is needed\n" << kUsage;
     return kUsageError;
@@ -355,7 +356,7 @@ int Demo(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   }
   std::string machine = dir + "/machine";
   if (!WriteImage(dir + "/installed.rom", installed) || !WriteImage(dir + "/newer.rom", newer) ||
-      !CreateMachineFolder(machine, installed, ProfileTemplate(), &error)) {
+      !CreateMachineFolder(files, machine, installed, ProfileTemplate(), &error)) {
     err << "romtool demo: " << dir << ": cannot be written " << error << "\n";
     return kFileError;
   }
@@ -366,8 +367,9 @@ int Demo(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 
 }  // namespace
 
-int RunRomtool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  static const std::map<std::string, std::function<int(const std::vector<std::string>&,
+int RunRomtool(Files& files, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err) {
+  static const std::map<std::string, std::function<int(Files&, const std::vector<std::string>&,
                                                        std::ostream&, std::ostream&)>>
       commands = {{"make", Make}, {"show", Show}, {"machine", Machine}, {"demo", Demo}};
   if (args.empty()) {
@@ -383,7 +385,7 @@ int RunRomtool(const std::vector<std::string>& args, std::ostream& out, std::ost
     err << "romtool: unknown command '" << args[0] << "'\n" << kUsage;
     return kUsageError;
   }
-  return it->second(args, out, err);
+  return it->second(files, args, out, err);
 }
 
 }  // namespace ql::romtool

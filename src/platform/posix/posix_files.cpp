@@ -65,6 +65,10 @@ bool PosixFiles::SeekToEnd(FileHandle file) {
   return ::lseek(static_cast<int>(file), 0, SEEK_END) >= 0;
 }
 
+bool PosixFiles::SeekTo(FileHandle file, uint32_t offset) {
+  return ::lseek(static_cast<int>(file), static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
 uint32_t PosixFiles::GetSize(FileHandle file) {
   struct stat st {};
   if (::fstat(static_cast<int>(file), &st) != 0) return kInvalidFileSize;
@@ -87,6 +91,12 @@ bool PosixFiles::Replace(const char* from, const char* to) {
   bool synced = ::fsync(fd) == 0;
   ::close(fd);
   return synced && ::rename(from, to) == 0;
+}
+
+bool PosixFiles::CreateFolder(const char* name) {
+  if (::mkdir(name, 0755) == 0) return true;
+  struct stat st {};
+  return errno == EEXIST && ::stat(name, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace ql

@@ -35,12 +35,16 @@ class FaultyFiles final : public Files {
   bool Read(FileHandle file, void* buffer, uint32_t count, uint32_t* done) override;
   bool Write(FileHandle file, const void* data, uint32_t count, uint32_t* done) override;
   bool SeekToEnd(FileHandle file) override;
+  bool SeekTo(FileHandle file, uint32_t offset) override {
+    return !failSeek && inner_.SeekTo(file, offset);
+  }
   uint32_t GetSize(FileHandle file) override;
   void Close(FileHandle file) override;
   bool Remove(const char* name) override { return inner_.Remove(name); }
   bool Replace(const char* from, const char* to) override {
     return !failReplace && inner_.Replace(from, to);
   }
+  bool CreateFolder(const char* name) override { return inner_.CreateFolder(name); }
 
  private:
   Files& inner_;

@@ -74,6 +74,13 @@ bool Win32Files::SeekToEnd(FileHandle file) {
   return SetFilePointer(ToHandle(file), 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER;
 }
 
+bool Win32Files::SeekTo(FileHandle file, uint32_t offset) {
+  // With the high half given, the low half is read unsigned: offsets past 2 GiB stay offsets.
+  LONG high = 0;
+  DWORD low = SetFilePointer(ToHandle(file), static_cast<LONG>(offset), &high, FILE_BEGIN);
+  return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+}
+
 uint32_t Win32Files::GetSize(FileHandle file) {
   DWORD high = 0;
   DWORD low = GetFileSize(ToHandle(file), &high);
@@ -102,6 +109,12 @@ bool Win32Files::Replace(const char* from, const char* to) {
   // between leaves only the new one, under its own name.
   if (GetFileAttributesA(to) != INVALID_FILE_ATTRIBUTES && DeleteFileA(to) == FALSE) return false;
   return MoveFileA(from, to) != FALSE;
+}
+
+bool Win32Files::CreateFolder(const char* name) {
+  if (CreateDirectoryA(name, nullptr) != FALSE) return true;
+  DWORD attributes = GetFileAttributesA(name);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 }  // namespace ql

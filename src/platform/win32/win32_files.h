@@ -11,10 +11,12 @@ class Win32Files final : public Files {
   bool Read(FileHandle file, void* buffer, uint32_t count, uint32_t* done) override;
   bool Write(FileHandle file, const void* data, uint32_t count, uint32_t* done) override;
   bool SeekToEnd(FileHandle file) override;
+  bool SeekTo(FileHandle file, uint32_t offset) override;
   uint32_t GetSize(FileHandle file) override;
   void Close(FileHandle file) override;
   bool Remove(const char* name) override;
   bool Replace(const char* from, const char* to) override;
+  bool CreateFolder(const char* name) override;
 };
 
 }  // namespace ql

@@ -175,9 +175,12 @@ void Skin::RedrawButton(HWND button, UINT state) {
 }
 
 void Skin::RepairUncovered() {
-  ULONGLONG now = GetTickCount64();
+  // GetTickCount64 is missing from the systems the program is for; the 32-bit count wraps every
+  // 49.7 days, and a difference taken in 32 bits stays right across the wrap.
+  DWORD now = GetTickCount();
+  DWORD elapsed = now - static_cast<DWORD>(lastRepair_);
   bool phaseMoved = progress_.Phase() != repairPhase_;
-  if (!phaseMoved && now - lastRepair_ < kRepairIntervalMs) return;
+  if (!phaseMoved && elapsed < kRepairIntervalMs) return;
   lastRepair_ = now;
   repairPhase_ = progress_.Phase();
   RedrawWindow(main_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);

@@ -27,7 +27,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const char* folder = std::getenv("QUORRELITE_MACHINE");
   if (folder != nullptr && *folder) {
     std::string error;
-    simMachine = sim::OpenSimMachine(folder, &error);
+    simMachine = sim::OpenSimMachine(files, folder, &error);
     if (!simMachine) {
       std::string text = "The simulated machine cannot be used:\n" + error;
       ProgramMessage(desktop, nullptr, text.c_str(), kMbIconHand);
