@@ -6,6 +6,11 @@ set(QL_HOST_PLATFORM ql_win32)
 file(GLOB QL_RC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/resources/*.rc)
 file(GLOB QL_MAIN CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/win32/main/*.cpp)
 add_executable(quorrelite WIN32 ${QL_MAIN} ${QL_RC})
+# windres writes no dependency file: without these the program would link pictures and texts
+# older than the ones in the tree.
+file(GLOB QL_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/resources/art/*
+     ${CMAKE_SOURCE_DIR}/src/resources/*.h ${CMAKE_SOURCE_DIR}/src/resources/*.txt)
+set_source_files_properties(${QL_RC} PROPERTIES OBJECT_DEPENDS "${QL_RC_INPUTS}")
 target_link_libraries(quorrelite PRIVATE ql_win32)
 # Release builds ship stripped, without the sections nothing reaches.
 target_link_options(quorrelite PRIVATE -static -Wl,--gc-sections

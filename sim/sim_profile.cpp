@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <map>
-#include <sstream>
 
 namespace ql::sim {
 namespace {
@@ -14,10 +13,16 @@ std::string Trim(const std::string& s) {
   return s.substr(b, e - b + 1);
 }
 
+// Splits on the blanks of the C locale by hand: a string stream would link the whole locale and
+// stream machinery into quorrelite.exe, which carries the simulator.
 std::vector<std::string> Words(const std::string& s) {
-  std::istringstream in(s);
+  constexpr const char* kBlanks = " \t\n\v\f\r";
   std::vector<std::string> words;
-  for (std::string w; in >> w;) words.push_back(w);
+  for (size_t b = s.find_first_not_of(kBlanks); b != std::string::npos;) {
+    size_t e = s.find_first_of(kBlanks, b);
+    words.push_back(s.substr(b, e - b));
+    b = e == std::string::npos ? e : s.find_first_not_of(kBlanks, e);
+  }
   return words;
 }
 
@@ -246,11 +251,13 @@ bool ApplyProfileSetting(const std::string& key, const std::string& value, SimPr
 }
 
 bool ParseProfile(const std::string& text, SimProfile* profile, std::string* error) {
-  std::istringstream in(text);
   int lineNumber = 0;
-  for (std::string line; std::getline(in, line);) {
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string t = Trim(text.substr(start, end - start));
+    start = end + 1;
     ++lineNumber;
-    std::string t = Trim(line);
     if (t.empty() || t[0] == '#') continue;
     size_t eq = t.find('=');
     std::string where = "line " + std::to_string(lineNumber) + ": ";

@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """Draws every picture of the program: the skin, the phase labels, the splash, the icon and the
-"at once" cursor, as 24-bit BMP, ICO and CUR files in src/resources/art/.
+"at once" cursor, as palettised BMP (at most 256 colours, uncompressed), ICO and CUR files in
+src/resources/art/.
 
 Standard library only, so anyone can redraw the art:  python3 tools/artwork/draw.py [out-folder]
 The output is committed; the build never runs this script.
 """
 
+import collections
 import math
 import os
+import re
 import struct
 import sys
 
@@ -35,16 +38,26 @@ DISABLED_INK = (128, 132, 138)
 LCD = (14, 22, 20)
 LCD_INK = (150, 236, 190)
 
-# The colours of the block map cells, as the program paints them.
-CELL_COLOURS = {
-    "untouched": (255, 255, 255),
-    "erased": (255, 0, 0),
-    "programmed": (0, 0, 255),
-    "left out": (255, 255, 0),
-    "verified": (0, 255, 255),
-    "blank checked": (100, 100, 100),
-}
-CELL_BORDER = (150, 150, 150)
+# The block map cells' states in the order of the values the program paints them for.
+CELL_STATES = ["untouched", "erased", "programmed", "left out", "verified", "blank checked",
+               "already held"]
+
+
+def program_cell_colours():
+    """The cell colours and the cell border exactly as the program paints them, read from its
+    source, so that the legend cannot drift from the map it explains."""
+    skin = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "skin")
+    with open(os.path.join(skin, "aux_layout.cpp")) as f:
+        palette = re.search(r"kPalette\[[^]]*\] = \{(.*?)\};", f.read(), re.S).group(1)
+    with open(os.path.join(skin, "aux_layout.h")) as f:
+        border = re.search(r"kCellBorderColour = (Rgb\([^)]*\))", f.read()).group(1)
+    rgb = r"Rgb\((\d+),\s*(\d+),\s*(\d+)\)"
+    colours = [tuple(map(int, m)) for m in re.findall(rgb, palette)]
+    assert len(colours) == len(CELL_STATES), "the program paints a cell state not named here"
+    return dict(zip(CELL_STATES, colours)), tuple(map(int, re.search(rgb, border).groups()))
+
+
+CELL_COLOURS, CELL_BORDER = program_cell_colours()
 
 
 def lerp(a, b, t):
@@ -160,6 +173,32 @@ class Canvas:
                 c.px[y * w + x] = list(self.get(x0 + x, y0 + y))
         return c
 
+    def reduce_colours(self, limit=256, keep=()):
+        """Leaves at most `limit` colours, each one the picture already had, and the colours in
+        `keep` exactly as drawn. The colour whose loss costs least (its pixels times how far they
+        move to the nearest colour left) goes first, so faint antialiased edges and texture go
+        before the steps of a gradient."""
+        counts = collections.Counter(tuple(p) for p in self.px)
+        if len(counts) <= limit:
+            return
+        left = set(counts)
+        weight = dict(counts)
+
+        def nearest(c):
+            return min((o for o in left if o != c), key=lambda o: colour_distance(c, o))
+
+        closest = {c: nearest(c) for c in left}
+        while len(left) > limit:
+            gone = min((c for c in left if c not in keep),
+                       key=lambda c: (weight[c] * colour_distance(c, closest[c]), c))
+            left.remove(gone)
+            weight[closest[gone]] += weight[gone]
+            for c in left:
+                if closest[c] == gone:
+                    closest[c] = nearest(c)
+        becomes = {c: min(left, key=lambda o: colour_distance(c, o)) for c in counts}
+        self.px = [list(becomes[tuple(p)]) for p in self.px]
+
     def bmp_rows(self):
         """Bottom-up rows of BGR bytes, each padded to four bytes."""
         pad = (4 - self.w * 3 % 4) % 4
@@ -170,6 +209,11 @@ class Canvas:
                 out += bytes((b, g, r))
             out += b"\0" * pad
         return bytes(out)
+
+
+def colour_distance(a, b):
+    """Squared distance, green weighing most and red more than blue, as the eye has it."""
+    return 3 * (a[0] - b[0]) ** 2 + 4 * (a[1] - b[1]) ** 2 + 2 * (a[2] - b[2]) ** 2
 
 
 def inside(points, x, y):
@@ -184,17 +228,42 @@ def inside(points, x, y):
     return result
 
 
-def info_header(w, h, image_size):
-    return struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, image_size, 2835, 2835, 0, 0)
+def info_header(w, h, image_size, bits=24, colours=0):
+    return struct.pack("<IiiHHIIiiII", 40, w, h, 1, bits, 0, image_size, 2835, 2835, colours,
+                       colours)
+
+
+def palettised(canvas):
+    """The palette (sorted, so that a redraw gives the same bytes), the bits per pixel (4 for up
+    to 16 colours, else 8) and the bottom-up rows of palette indices, each padded to four bytes.
+    Uncompressed: every loader reads it, which is not so of run-length encoding."""
+    canvas.reduce_colours(256)
+    palette = sorted(set(tuple(p) for p in canvas.px))
+    index = {c: i for i, c in enumerate(palette)}
+    bits = 4 if len(palette) <= 16 else 8
+    stride = (canvas.w * bits + 31) // 32 * 4
+    out = bytearray()
+    for y in range(canvas.h - 1, -1, -1):
+        row = bytearray(stride)
+        for x in range(canvas.w):
+            i = index[tuple(canvas.px[y * canvas.w + x])]
+            if bits == 8:
+                row[x] = i
+            else:
+                row[x // 2] |= i << (4 if x % 2 == 0 else 0)
+        out += row
+    return palette, bits, bytes(out)
 
 
 def write_bmp(path, canvas):
-    rows = canvas.bmp_rows()
-    header = info_header(canvas.w, canvas.h, len(rows))
-    offset = 14 + len(header)
+    palette, bits, rows = palettised(canvas)
+    header = info_header(canvas.w, canvas.h, len(rows), bits, len(palette))
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    offset = 14 + len(header) + len(table)
     with open(path, "wb") as f:
         f.write(struct.pack("<2sIHHI", b"BM", offset + len(rows), 0, 0, offset))
         f.write(header)
+        f.write(table)
         f.write(rows)
 
 
@@ -346,22 +415,26 @@ def draw_background():
     px, py, pw, ph = PHASE_ITEM
     c.rounded(px - 3, py - 3, px + pw + 3, STATUS_BAR[1] + STATUS_BAR[3] + 3, 3, (12, 15, 20))
 
-    # Legend of the cell colours, under the block map.
+    # Legend of the cell colours, under the block map, in two columns.
     lx, ly = 29, 362
     entries = [("untouched", "NOT TOUCHED"), ("erased", "ERASED"), ("programmed", "PROGRAMMED"),
-               ("verified", "VERIFIED"), ("blank checked", "BLANK CHECKED"),
-               ("left out", "LEFT OUT")]
+               ("verified", "VERIFIED"), ("already held", "ALREADY HELD"),
+               ("blank checked", "BLANK CHECKED"), ("left out", "LEFT OUT")]
+    assert {key for key, _ in entries} == set(CELL_COLOURS), "a cell colour without its legend"
     for i, (key, label) in enumerate(entries):
-        x = lx + (i // 3) * 98
-        y = ly + (i % 3) * 14
+        x = lx + (i // 4) * 98
+        y = ly + (i % 4) * 13
         c.fill(x, y, x + 9, y + 9, CELL_BORDER)
         c.fill(x + 1, y + 1, x + 8, y + 8, CELL_COLOURS[key])
         c.text(x + 14, y + 1, label, INK_DIM, 1)
-    c.text(29, 412, "DROP A ROM FILE HERE", (96, 110, 132), 1)
-    c.text(29, 424, "OR PRESS LOAD", (96, 110, 132), 1)
+    c.text(29, 417, "DROP A ROM FILE HERE", (96, 110, 132), 1)
+    c.text(29, 428, "OR PRESS LOAD", (96, 110, 132), 1)
     # A recess for the two big buttons.
     c.rounded(222, 386, 442, 448, 8, (14, 18, 24))
     c.ring(222, 386, 442, 448, 8, 1, (62, 74, 94))
+    # The buttons are cut from this very picture, so they meet it without a seam; the legend
+    # keeps the program's own cell colours.
+    c.reduce_colours(256, keep=set(CELL_COLOURS.values()) | {CELL_BORDER})
     return c
 
 
