@@ -265,9 +265,11 @@ void Program::ShowResult(WindowHandle owner, bool flashed) {
     ProgramMessage(desktop_, owner, kMsgFlashSucceeded, kMbIconExclamation);
     return;
   }
-  // A refused shutdown has told the user to shut down by hand already.
-  (void)ShutdownSystem(machine_, desktop_, log_, owner,
-                       ShutdownRequest{startup_.OsFamily == kWin98, startup_.ManufacturingMode});
+  // A refused shutdown has told the user to shut down by hand already, or the log has.
+  runOver_ =
+      !ShutdownSystem(machine_, desktop_, log_, owner,
+                      ShutdownRequest{startup_.OsFamily == kWin98, startup_.ManufacturingMode}) &&
+      startup_.ManufacturingMode;
 }
 
 uint32_t Program::RomSizeForPart() {

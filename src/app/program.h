@@ -129,6 +129,9 @@ class Program {
 
   // The process's exit status once the main dialog has ended.
   int ExitStatus() const;
+  // True once a factory run has nothing left to do but end: its restart was refused, and no one
+  // stands at the line to close the program. The main window then ends as the system's close would.
+  bool RunOver() const { return runOver_; }
 
   // Ends the process with status 1 after a fatal outcome whose message has been shown: the run's
   // resources and the skin are released first. The BIOS session is not closed.
@@ -194,6 +197,7 @@ class Program {
   // A flash succeeded in this run: the part no longer holds the BIOS that is running, so no backup
   // is offered any more.
   bool flashDone_ = false;
+  bool runOver_ = false;
   // The run was started with "/M"; kept after manufacturing mode ends so the exit status still
   // tells the line what became of the image it named.
   bool manufacturingRun_ = false;

@@ -18,7 +18,11 @@ bool ShutdownSystem(Machine& machine, Desktop& desktop, EventLog& log, WindowHan
   const uint32_t flags = request.restart ? kEwxReboot : request.win9x ? kEwxShutdown : kEwxPowerOff;
   // The log says the system goes down only once the platform took the request.
   if (!privileged || !machine.ExitWindows(flags)) {
-    ProgramMessage(desktop, owner, kMsgCannotShutdown, kMbIconExclamation);
+    if (request.restart) {
+      log.Line(kLogCannotShutdown);
+    } else {
+      ProgramMessage(desktop, owner, kMsgCannotShutdown, kMbIconExclamation);
+    }
     return false;
   }
   log.Line(request.win9x ? kLogWin98Shutdown : kLogWin2000Shutdown);

@@ -24,6 +24,8 @@ inline constexpr uint8_t kBatteryFlagCritical = 4;
 // The lines the manufacturing log gets as the system goes down.
 inline constexpr const char* kLogWin98Shutdown = "Win98 is going to Shutdown!!";
 inline constexpr const char* kLogWin2000Shutdown = "Win2000 is going to Shutdown!!";
+// A factory run has nobody to answer a box: a refused restart is told in the log.
+inline constexpr const char* kLogCannotShutdown = "Can not shutdown automatically!!";
 
 // The shutdown box: seconds it opens with, the text it shows, its timer period.
 inline constexpr int kShutdownSeconds = 10;
@@ -51,8 +53,8 @@ struct ShutdownRequest {
 };
 
 // Shuts the system down, or restarts it. True when the platform took the request; false when the
-// shutdown privilege or the request itself was refused (the user has been told to shut down by
-// hand, and the log does not claim a shutdown).
+// shutdown privilege or the request itself was refused: a person has been told to shut down by
+// hand (on the factory line the log says so instead), and the log does not claim a shutdown.
 bool ShutdownSystem(Machine& machine, Desktop& desktop, EventLog& log, WindowHandle owner,
                     const ShutdownRequest& request);
 

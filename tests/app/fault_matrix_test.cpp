@@ -120,6 +120,7 @@ class FaultMatrix : public ProgramTest {
       outcome = backupOnly && backedUp ? "backup written" : "refused";
     }
     if (desktop.skinReleases > 0) outcome += ", skin released";
+    if (!ended && program->RunOver()) outcome += ", ends itself";
     for (uint32_t flags : sim->ShutdownRequests())
       outcome += flags == kEwxReboot ? ", restart" : ", power off";
 
@@ -130,8 +131,9 @@ class FaultMatrix : public ProgramTest {
       EXPECT_TRUE(Part() == before) << refusal;
     }
     EXPECT_TRUE(std::equal(before.begin(), before.begin() + from, Part().begin())) << "outside";
-    if (fatal) {  // a fatal end gives back what the run held
+    if (fatal) {  // a fatal end gives back what the driver holds for the run
       EXPECT_EQ(sim->Memory().KernelBytesInUse() + sim->Memory().MappingCount(), 0u);
+      EXPECT_EQ(sim->OpenDeviceSets(), 0);
     } else if (!ended) {
       EXPECT_FALSE(sim->Bios().SessionOpen());
       const BlockMapCells& cells = program->progress().BlockMap();

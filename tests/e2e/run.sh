@@ -66,4 +66,19 @@ printf '\r\n ======   Quorrelite Logfile   ==========\r\n%s\r\n' "$simulated" > 
 cmp -s "$work/prog/Logfile" "$work/log.expected" || { cat -A "$work/prog/Logfile"; fail "log 2"; }
 cmp -s "$work/machine/flash.bin" "$work/before.bin" || fail "the part changed"
 [ "$(wc -l < "$work/machine/shutdown.log")" -eq 1 ] || fail "a second restart"
+
+echo "== a factory run whose restart is refused ends by itself"
+rm -f "$work/prog/Logfile"
+echo "shutdown_refused = yes" >> "$work/machine/machine.txt"
+run_exe "$work/prog" "/M newer.rom" > "$work/run3.out" 2>&1 &
+program=$!
+( sleep 120; kill "$program" 2>/dev/null ) &
+guard=$!
+status=0
+wait "$program" || status=$?
+kill "$guard" 2>/dev/null || true
+[ "$status" -eq 0 ] || fail "exit status $status, not 0 (a run left waiting is killed after 120 s)"
+printf '\r\n ======   Quorrelite Logfile   ==========\r\n%s\r\nStarting to flash!!\r\nShutdown after 10 seconds!!\r\nCan not shutdown automatically!!\r\nFlash finished!!\r\n' \
+  "$simulated" > "$work/log.expected"
+cmp -s "$work/prog/Logfile" "$work/log.expected" || { cat -A "$work/prog/Logfile"; fail "log 3"; }
 echo "e2e: all passed"

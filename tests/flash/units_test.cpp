@@ -106,7 +106,7 @@ TEST_F(ProgramTest, TheShutdownIsTheOneTheSystemAndTheLineAskForAndIsLoggedOnlyW
   // The Windows 98 family has no privilege to ask for.
   const Case cases[] = {{{false, false}, true, {kEwxPowerOff}, {k2000}}, {{false, true}, true, {kEwxReboot}, {k2000}},
                         {{true, false}, false, {kEwxShutdown}, {k98}},  {{true, true}, false, {kEwxReboot}, {k98}},
-                        {{false, true}, false, {}, {}}};
+                        {{false, false}, false, {}, {}}, {{false, true}, false, {}, {"Can not shutdown automatically!!"}}};
   // clang-format on
   for (const Case& c : cases) {
     sim::SimProfile profile;

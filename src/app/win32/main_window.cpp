@@ -132,6 +132,7 @@ void MainWindow::Command(WPARAM wParam, LPARAM lParam) {
       return;
     case CommandAction::kFlash:
       program_.FlashCommand(window_);
+      if (program_.RunOver()) CloseBySystem();
       return;
     case CommandAction::kExit:
       Exit();
