@@ -14,7 +14,7 @@ romtool=${QL_ROMTOOL:-$here/build/gcc/romtool}
 export QL_WINEPREFIX=${QL_WINEPREFIX:-$here/build/wineprefix}
 work=$(mktemp -d /tmp/ql-dbench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
-x86_64-w64-mingw32-g++ -O1 -static "$here/tests/e2e/answer_box.cpp" -o "$work/answer_box.exe"
+x86_64-w64-mingw32-g++ -O1 -static "$here/bench/click_button.cpp" -o "$work/click_button.exe"
 "$romtool" make "$work/installed.rom" --size-kb 4096 --date 03/14/05 >/dev/null
 # Other code bytes: every block differs, so the whole part is rewritten.
 "$romtool" make "$work/newer.rom" --size-kb 4096 --date 06/01/06 --seed 2 >/dev/null
@@ -33,7 +33,7 @@ while os.stat(path).st_mtime_ns == start:
 open(os.path.join(work, "first_write"), "w").write(repr(time.time()))
 PY
   watcher=$!
-  (cd "$work" && "$here/scripts/wine-run.sh" "$work/answer_box.exe" click "Quorrelite Shutdown Box" 1 \
+  (cd "$work" && "$here/scripts/wine-run.sh" "$work/click_button.exe" "Quorrelite Shutdown Box" 1 \
      2>/dev/null | sed -n 's/^found at //p' > "$work/box")
   wait "$watcher"; wait "$program" || true
   python3 -c "import sys; a=float(open('$work/first_write').read()); b=float(open('$work/box').read()); print(f'run $run: 4 MiB flash with the display {1000*(b-a):.0f} ms')"

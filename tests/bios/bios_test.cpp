@@ -169,8 +169,6 @@ TEST_F(BiosTest, EachConnectEndsAsTheBiosAndThePersonAtTheKeyboardDecide) {
                           std::vector<MessageRecord>, uint32_t>;
   const Case cases[] = {
       {Blocks(255), 0, {}, done, {}, 1},
-      {"unanswered_calls = 2", 0, {}, done, {}, 3},
-      {"unanswered_calls = 3", 0, {}, fatal, {Stop(kMsgUnknownConnectFail)}, 3},
       {Blocks(256), 0, {}, fatal, {Box(kMsgNoCorrectFlashBlock, 0)}, 1},  // no room for the end
       // Blocks flashed or read back that share a byte of the image or of the part, or hold none.
       {Blocks(2) + "block = 0x800 0x400 auto 1", 0, {}, fatal, {noTable}, 1},

@@ -4,7 +4,6 @@
 //   answer_box box TEXT [SECONDS]   exit 0 when the box was found and answered
 //   answer_box close [SECONDS]      exit 0 when the main window was found and told to close; prints
 //                                   its caption
-//   answer_box click TITLE ID       presses button ID of the window titled TITLE
 #include <windows.h>
 
 #include <cstdio>
@@ -82,26 +81,6 @@ int main(int argc, char** argv) {
     std::printf("main window \"%s\" told to close\n", TextOf(main).c_str());
     return 0;
   }
-  if (argc >= 4 && std::strcmp(argv[1], "click") == 0) {
-    // The window by its title; the button by its id.
-    for (int i = 0; i < 6000; ++i) {
-      HWND window = FindWindowA(nullptr, argv[2]);
-      HWND button = window != nullptr ? GetDlgItem(window, std::atoi(argv[3])) : nullptr;
-      if (button != nullptr) {
-        // When the window was found, in seconds since 1970, for timing runs from outside.
-        FILETIME now;
-        GetSystemTimePreciseAsFileTime(&now);
-        const unsigned long long ticks =
-            (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-        std::printf("found at %.3f\n", (ticks - 116444736000000000ULL) / 1e7);
-        PostMessageA(button, BM_CLICK, 0, 0);
-        return 0;
-      }
-      Sleep(5);
-    }
-    std::printf("no button %s in \"%s\"\n", argv[3], argv[2]);
-    return 1;
-  }
-  std::printf("usage: answer_box box TEXT [SECONDS] | close [SECONDS] | click TITLE ID\n");
+  std::printf("usage: answer_box box TEXT [SECONDS] | close [SECONDS]\n");
   return 2;
 }

@@ -92,56 +92,6 @@ TEST(SkinArtwork, EveryBitmapIsAPalettisedPictureOfTheSizeItIsDrawnAt) {
   EXPECT_EQ(files.count("QUORRELHP_TEXT"), 1u);
 }
 
-TEST(SkinArtwork, EachStateOfAButtonLooksDifferentFromTheOthers) {
-  std::map<std::string, std::string> files = ResourceFiles();
-  for (const char* button : {"LOAD", "BACKUP", "OPTION", "HELP", "FLASH", "EXIT"}) {
-    std::vector<std::string> faces = {"_NORMAL", "_PRESS", "_FOCUS"};
-    if (files.count(std::string(button) + "_DIS")) faces.push_back("_DIS");
-    for (size_t a = 0; a < faces.size(); ++a) {
-      for (size_t b = a + 1; b < faces.size(); ++b) {
-        SCOPED_TRACE(button + faces[a] + " vs " + faces[b]);
-        Bmp x = LoadBmp(files[button + faces[a]]);
-        Bmp y = LoadBmp(files[button + faces[b]]);
-        ASSERT_EQ(x.pixels.size(), y.pixels.size());
-        size_t differ = 0;
-        for (size_t i = 0, d = 0; i < x.pixels.size(); ++i) {  // d: a pixel's three channels
-          d += std::abs(x.pixels[i] - y.pixels[i]);
-          if (i % 3 == 2) differ += std::exchange(d, 0) > 30;
-        }
-        // A tenth of the face at least: a few changed pixels would not be seen.
-        EXPECT_GT(differ * 10, x.pixels.size() / 3);
-      }
-    }
-  }
-}
-
-TEST(SkinLayout, EachPhaseHasItsOwnLabelAndAnUnknownPhaseShowsTheRestingOne) {
-  const char* names[] = {"PROGRESS_STATUS",     "PROGRESS_READ_FILE", "PROGRESS_ERASEING",
-                         "PROGRESS_FLASHING",   "PROGRESS_BACKUP",    "PROGRESS_VERIFYING",
-                         "PROGRESS_BLANKCHECK", "PROGRESS_PREPARING"};
-  for (uint32_t phase = 0; phase < 8; ++phase) {
-    EXPECT_STREQ(SkinBitmapInfo(PhaseBitmap(phase)).name, names[phase]);
-    EXPECT_EQ(ItemBitmap(SkinItem::kPhaseItem, kItemSelected, phase), PhaseBitmap(phase));
-  }
-  EXPECT_EQ(PhaseBitmap(8), SkinBitmap::kPhaseStatus);
-  EXPECT_EQ(PhaseBitmap(0xFFFFFFFF), SkinBitmap::kPhaseStatus);
-  EXPECT_EQ(ItemBitmap(SkinItem::kBackground, kItemFocus, 3), SkinBitmap::kBackground);
-}
-
-TEST(SkinLayout, ChildrenStayInsideTheWindowAndTheButtonsDoNotOverlap) {
-  for (int i = 0; i < kSkinItemCount; ++i) {
-    const SkinChildSpec& a = SkinChild(static_cast<SkinItem>(i));
-    EXPECT_LE(a.x + a.width, kMainWindowSize);
-    EXPECT_LE(a.y + a.height, kMainWindowSize);
-    for (int j = i + 1; j < kSkinItemCount && i > 0; ++j) {
-      const SkinChildSpec& b = SkinChild(static_cast<SkinItem>(j));
-      bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
-                   b.y + b.height <= a.y;
-      EXPECT_TRUE(apart) << i << " overlaps " << j;
-    }
-  }
-}
-
 TEST(AuxWindows, ChangedCellsBoundEveryDifferenceAndNothingElse) {
   uint8_t shown[1024] = {}, now[1024] = {};
   EXPECT_TRUE(ChangedCells(shown, now).Empty());
