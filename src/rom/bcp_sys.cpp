@@ -8,7 +8,6 @@ namespace ql {
 
 BcpSysBlock ParseBcpSys(const uint8_t* bytes) {
   BcpSysBlock block;
-  std::memcpy(block.Raw, bytes, bcpsys::kSize);
   std::memcpy(block.BuildDate, bytes + bcpsys::kBuildDate, bcpsys::kDateTimeFieldLength);
   std::memcpy(block.BuildTime, bytes + bcpsys::kBuildTime, bcpsys::kDateTimeFieldLength);
   std::memcpy(block.PlatformId, bytes + bcpsys::kPlatformId, bcpsys::kPlatformIdLength);

@@ -9,7 +9,6 @@
 namespace ql {
 
 struct BcpSysBlock {
-  uint8_t Raw[bcpsys::kSize] = {};  // the 128 bytes from the signature on
   uint8_t BuildDate[bcpsys::kDateTimeFieldLength] = {};
   uint8_t BuildTime[bcpsys::kDateTimeFieldLength] = {};
   char PlatformId[bcpsys::kPlatformIdLength + 1] = {};  // NUL after the ninth byte
