@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <numeric>
-#include <sstream>
 
 #include "support/program_fixture.h"
 

@@ -1,7 +1,6 @@
 // Whole runs of the program on the simulated machine, and the main window's decisions.
 #include "app/program.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "flash/backup.h"

@@ -10,7 +10,6 @@
 #include <map>
 #include <regex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "skin/aux_layout.h"
