@@ -38,6 +38,7 @@ TEST_F(SettingsTest, TheFileIsReadAsItStandsOrMadeAllOnAndEachTroubleIsToldAndLe
   };
   const std::vector<bool> on{true, true, true};
   const Bytes taken{0, 1, 1, 0}, whole{1, 0, 1, 1}, unswapped{0, 0, 0, 0};
+  // clang-format off
   const Case cases[] = {
       {"read", false, false, false, {}, {0, 1, 0, 1}, {0, 1, 0, 1}, {false, true, false}},
       {"only a 1 is on", false, false, false, {}, {2, 1, 1, 1}, {2, 1, 1, 1}, {false, true, true}},
@@ -50,16 +51,9 @@ TEST_F(SettingsTest, TheFileIsReadAsItStandsOrMadeAllOnAndEachTroubleIsToldAndLe
       {"written but unreadable", false, true, false, {kCannotRead}, {}, {1, 1, 1, 1}, on},
       {"cut at the swap", false, false, false, {}, {}, taken, {false, true, true}, taken},
       {"a new file cut short", false, false, false, {}, {}, {1, 1, 1, 1}, on, {0, 0}},
-      {"beside a whole file",
-       false,
-       false,
-       false,
-       {},
-       whole,
-       whole,
-       {true, false, true},
-       unswapped},
+      {"beside a whole file", false, false, false, {}, whole, whole, {true, false, true}, unswapped},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove(path_);
