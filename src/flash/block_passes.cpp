@@ -67,7 +67,10 @@ class Passes {
 
   // kDone when every treated block can be flashed to the end; nothing has been erased yet.
   Outcome CheckTable(const std::vector<TreatedBlock>& treated) {
-    if (flash_.part.Blocks().empty()) return Fail(kMsgNoFlashBlocks);
+    // A whole image with no block to write would end in a success that wrote nothing.
+    if (flash_.part.Blocks().empty() || (source_.selection == nullptr && treated.empty())) {
+      return Fail(kMsgNoFlashBlocks);
+    }
     for (const TreatedBlock& t : treated) {
       if (!BlockInside(t.block, source_.size)) return Fail(kMsgBlocksBeyondImage);
       if (!t.treatment.atOnce) continue;

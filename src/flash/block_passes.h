@@ -55,10 +55,10 @@ struct FlashSource {
 // BIOS session and leaves it closed on every way out but a fatal one.
 //
 // The table is checked before the first block is touched, so a flash that cannot be completed is
-// refused with the part as it was: a table without blocks (there is nothing to flash, and success
-// would be a lie), a treated block that reaches beyond the source, an at-once block the BIOS cannot
-// take whole (above 16 MiB, or not a whole number of pages, whose tail the BIOS would erase and
-// never program).
+// refused with the part as it was: a table without blocks, or for a whole image without a block
+// to write (there is nothing to flash, and success would be a lie), a treated block that reaches
+// beyond the source, an at-once block the BIOS cannot take whole (above 16 MiB, or not a whole
+// number of pages, whose tail the BIOS would erase and never program).
 //
 // An EraseBlock or ProgramFlash the BIOS refuses or leaves unanswered stops the flash whatever the
 // options: with the blank check or the verify off nothing else would notice, and the run would end
