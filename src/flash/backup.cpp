@@ -46,10 +46,11 @@ class Backup {
     std::memset(buffer, kErasedByte, romSize_);
     Outcome opened = OpenFlashSession(flash_, owner_, romSize_);
     if (opened != Outcome::kDone) return opened;
-    // A file of erased bytes would pass for a backup, and could replace a good one.
-    if (flash_.part.Blocks().empty()) return Refuse(kMsgBackupNoFlashBlocks);
-    if (flash_.part.PartCode() == 0) return Refuse(kMsgBackupNoPartCode);
+    // A file of erased bytes would pass for a backup, and could replace a good one: a table
+    // without a block the backup reads is no table.
     const std::vector<TreatedBlock> treated = TreatedBlocks(flash_.part.Blocks());
+    if (treated.empty()) return Refuse(kMsgBackupNoFlashBlocks);
+    if (flash_.part.PartCode() == 0) return Refuse(kMsgBackupNoPartCode);
     for (const TreatedBlock& t : treated) {
       if (!BlockInside(t.block, romSize_)) return Refuse(kMsgBackupBlocksBeyondRom);
     }
