@@ -73,11 +73,7 @@ std::string StateText(uint32_t wrongTries) {
 }
 
 bool ReadState(const std::string& text, uint32_t* wrongTries, std::string* error) {
-  for (size_t at = 0; at < text.size();) {
-    size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(at, end - at);
-    at = end + 1;
+  for (const std::string& line : Lines(text)) {
     if (line.empty() || line[0] == '#') continue;
     size_t eq = line.find('=');
     std::string key = line.substr(0, line.find_first_of(" =\t"));

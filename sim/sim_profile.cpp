@@ -1,5 +1,6 @@
 #include "sim/sim_profile.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -250,13 +251,20 @@ bool ApplyProfileSetting(const std::string& key, const std::string& value, SimPr
   return true;
 }
 
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(text.find('\n', start), text.size());
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 bool ParseProfile(const std::string& text, SimProfile* profile, std::string* error) {
   int lineNumber = 0;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string t = Trim(text.substr(start, end - start));
-    start = end + 1;
+  for (const std::string& line : Lines(text)) {
+    std::string t = Trim(line);
     ++lineNumber;
     if (t.empty() || t[0] == '#') continue;
     size_t eq = t.find('=');

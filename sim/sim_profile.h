@@ -74,6 +74,10 @@ bool ParseProfile(const std::string& text, SimProfile* profile, std::string* err
 bool ApplyProfileSetting(const std::string& key, const std::string& value, SimProfile* profile,
                          std::string* error);
 
+// The lines of a text file as a line reader gives them: split at '\n', no empty line after a
+// final one.
+std::vector<std::string> Lines(const std::string& text);
+
 // A number as the profile writes it: decimal or 0x-prefixed hexadecimal, within u32.
 bool ParseNumber(const std::string& text, uint32_t* value);
 

@@ -23,20 +23,21 @@ bool BlockInside(const FlashBlockRecord& block, uint32_t size) {
   return block.FileOffset <= size && block.BlockSize <= size - block.FileOffset;
 }
 
+bool FlashedOrReadBack(const FlashBlockRecord& block) {
+  return TreatmentOf(block.Attrib).Flashed() || (block.Attrib & kAttribLeftOutBit) != 0;
+}
+
 bool BlocksApart(std::span<const FlashBlockRecord> blocks) {
-  auto touched = [](const FlashBlockRecord& block) {
-    return TreatmentOf(block.Attrib).Flashed() || (block.Attrib & kAttribLeftOutBit) != 0;
-  };
   auto overlap = [](uint64_t a, uint64_t b, uint64_t size, uint64_t otherSize) {
     return a < b + otherSize && b < a + size;
   };
   for (size_t i = 0; i < blocks.size(); ++i) {
     const FlashBlockRecord& block = blocks[i];
-    if (!touched(block)) continue;
+    if (!FlashedOrReadBack(block)) continue;
     if (block.BlockSize == 0) return false;
     for (size_t j = 0; j < i; ++j) {
       const FlashBlockRecord& other = blocks[j];
-      if (touched(other) &&
+      if (FlashedOrReadBack(other) &&
           (overlap(block.LinearPtr, other.LinearPtr, block.BlockSize, other.BlockSize) ||
            overlap(block.FileOffset, other.FileOffset, block.BlockSize, other.BlockSize))) {
         return false;

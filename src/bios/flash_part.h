@@ -38,8 +38,13 @@ struct BlockTreatment {
   // A flash rewrites the whole block (erase and program, or at once), so that every byte of it ends
   // up as the source holds it.
   bool Rewritten() const { return atOnce || (erase && program); }
+  // A flash writes the source's bytes into it, piece by piece or at once: it can be compared.
+  bool WritesSource() const { return program || atOnce; }
 };
 BlockTreatment TreatmentOf(uint32_t attrib);
+
+// The block is flashed, or (left out, Attrib bit 0) read back by the DMI-only flash.
+bool FlashedOrReadBack(const FlashBlockRecord& block);
 
 // True when the block's bytes [FileOffset, FileOffset + BlockSize) lie inside a buffer of `size`
 // bytes.

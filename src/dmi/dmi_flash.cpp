@@ -80,7 +80,7 @@ Outcome ReadInstalledRom(FlashServices& flash, WindowHandle owner, uint32_t mapR
     const FlashBlockRecord& block = blocks[i];
     flash.progress.SetPhase(ProgressPhase::kBackup);
     flash.progress.SetPercent(done, copy.size);
-    if (!TreatmentOf(block.Attrib).Flashed() && (block.Attrib & kAttribLeftOutBit) == 0) continue;
+    if (!FlashedOrReadBack(block)) continue;
     // A block the BIOS will not let be read (a protected boot block) only matters when the flash
     // needs its bytes; that is decided once the copy is known.
     const bool inside = BlockInside(block, copy.size);

@@ -122,19 +122,21 @@ void DriverLink::FillMemory(uint32_t linear, uint32_t count, uint8_t value) {
   SendShort(kIoctlFillMemory);
 }
 
+void DriverLink::LayWrite(uint8_t* request, uint32_t linear, const uint8_t* data, uint32_t count) {
+  PutLe32(request + wire::kWriteDestination, linear);
+  PutLe32(request + wire::kWriteCount, count);
+  if (count > 0) std::memcpy(request + wire::kWriteData, data, count);
+}
+
 bool DriverLink::WriteMemory(uint32_t linear, const uint8_t* data, uint32_t count) {
   if (count > kShortWriteMax) return false;
-  PutLe32(request_ + wire::kWriteDestination, linear);
-  PutLe32(request_ + wire::kWriteCount, count);
-  if (count > 0) std::memcpy(request_ + wire::kWriteData, data, count);
+  LayWrite(request_, linear, data, count);
   return SendShort(kIoctlWriteMemory);
 }
 
 bool DriverLink::WriteMemoryBulk(uint32_t linear, const uint8_t* data, uint32_t count) {
   if (count > kTransferSize) return false;
-  PutLe32(bulkRequest_ + wire::kWriteDestination, linear);
-  PutLe32(bulkRequest_ + wire::kWriteCount, count);
-  if (count > 0) std::memcpy(bulkRequest_ + wire::kWriteData, data, count);
+  LayWrite(bulkRequest_, linear, data, count);
   return SendBulk(kIoctlWriteMemory);
 }
 

@@ -57,6 +57,8 @@ class DriverLink {
   [[nodiscard]] bool WriteMemoryBulk(uint32_t linear, const uint8_t* data, uint32_t count);
 
  private:
+  // The write request's fields, the same in a short and a bulk request.
+  static void LayWrite(uint8_t* request, uint32_t linear, const uint8_t* data, uint32_t count);
   bool SendShort(uint32_t code);
   bool SendBulk(uint32_t code);
   uint32_t ReplyField(uint32_t offset) const;

@@ -87,8 +87,7 @@ class Passes {
 
   Outcome FlashBlock(const TreatedBlock& t) {
     // An erase-only block ends erased, not holding the source: there is nothing to compare.
-    const bool endsAsSource = t.treatment.program || t.treatment.atOnce;
-    if (options_.skipHeldBlocks && endsAsSource &&
+    if (options_.skipHeldBlocks && t.treatment.WritesSource() &&
         HoldsSource(t.block, CellState::kAlreadyHeld, /*paintMismatch=*/false)) {
       return Outcome::kDone;
     }
@@ -101,7 +100,7 @@ class Passes {
     if (t.treatment.atOnce) {
       if (Outcome flashed = AtOnceStep(t); flashed != Outcome::kDone) return flashed;
     }
-    if ((t.treatment.program || t.treatment.atOnce) && options_.verify) return VerifyStep(t);
+    if (t.treatment.WritesSource() && options_.verify) return VerifyStep(t);
     return Outcome::kDone;
   }
 

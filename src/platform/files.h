@@ -24,9 +24,8 @@ class Files {
   virtual bool Read(FileHandle file, void* buffer, uint32_t count, uint32_t* done) = 0;
   virtual bool Write(FileHandle file, const void* data, uint32_t count, uint32_t* done) = 0;
   virtual bool SeekToEnd(FileHandle file) = 0;
-  // Moves to `offset` bytes from the start. Files that only hand out what they were given (a
-  // fuzzer's input) keep this answer: they cannot.
-  virtual bool SeekTo(FileHandle /*file*/, uint32_t /*offset*/) { return false; }
+  // Moves to `offset` bytes from the start.
+  virtual bool SeekTo(FileHandle file, uint32_t offset) = 0;
   // The size in bytes, or kInvalidFileSize.
   virtual uint32_t GetSize(FileHandle file) = 0;
   virtual void Close(FileHandle file) = 0;
@@ -37,8 +36,8 @@ class Files {
   // when it could not (`from` and `to` are then as they were).
   virtual bool Replace(const char* from, const char* to) = 0;
   // Makes the folder `name` in an existing one; true when it exists afterwards, made now or
-  // before. Files without folders keep this answer.
-  virtual bool CreateFolder(const char* /*name*/) { return false; }
+  // before.
+  virtual bool CreateFolder(const char* name) = 0;
 };
 
 }  // namespace ql

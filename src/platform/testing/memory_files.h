@@ -38,14 +38,16 @@ class MemoryFiles final : public Files {
     open_[file].second += * done = count;
     return true;
   }
-  bool SeekToEnd(FileHandle file) override {
-    open_[file].second = files[open_[file].first].size();
+  bool SeekToEnd(FileHandle file) override { return SeekTo(file, GetSize(file)); }
+  bool SeekTo(FileHandle file, uint32_t offset) override {
+    open_[file].second = offset;
     return true;
   }
   uint32_t GetSize(FileHandle file) override {
     return static_cast<uint32_t>(files[open_[file].first].size());
   }
   void Close(FileHandle) override {}
+  bool CreateFolder(const char*) override { return false; }  // names only, no folders
   bool Remove(const char* name) override { return files.erase(name) != 0; }
   bool Replace(const char* from, const char* to) override {
     if (files.count(from) == 0) return false;

@@ -178,7 +178,7 @@ void Skin::RepairUncovered() {
   // GetTickCount64 is missing from the systems the program is for; the 32-bit count wraps every
   // 49.7 days, and a difference taken in 32 bits stays right across the wrap.
   DWORD now = GetTickCount();
-  DWORD elapsed = now - static_cast<DWORD>(lastRepair_);
+  DWORD elapsed = now - lastRepair_;
   bool phaseMoved = progress_.Phase() != repairPhase_;
   if (!phaseMoved && elapsed < kRepairIntervalMs) return;
   lastRepair_ = now;

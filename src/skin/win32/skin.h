@@ -73,7 +73,7 @@ class Skin {
   WNDPROC backgroundPrevious_ = nullptr;
   // The phase whose bitmap the phase item shows; a repaint with the same phase draws nothing.
   std::optional<ProgressPhase> shownPhase_;
-  ULONGLONG lastRepair_ = 0;
+  DWORD lastRepair_ = 0;
   std::optional<ProgressPhase> repairPhase_;
 };
 
