@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Every test of the project, from a fresh clone: installs what is missing, checks that src/
 # folders include only their own layer and those below and that the tests stay within their share
-# of the code, builds the native program with gcc and clang, runs the native tests, the same tests
+# of the code (0.25 to 0.36), builds the native program with gcc and clang, runs the native tests, the same tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzer for a bounded time, the
 # Windows tests under wine64 in a virtual display, the end-to-end run of the real program, and
 # builds the 32-bit release program and checks that it starts on the systems it is for (imports,
