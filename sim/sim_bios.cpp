@@ -225,6 +225,11 @@ void SimBios::ProgramFlash(Call& c) {
   uint8_t data[kTransferSize];  // count is at most kTransferSize
   if (!memory_.ReadPhysical(c.send, count, data)) return Refuse(c, kCodeBadRequest);
   if (FailsAt(profile_.programFailsAt, offset, count)) return Refuse(c, kCodeProgramFailed);
+  // Bytes the part silently does not take keep what they held: programming all ones over them
+  // leaves them so, as a NOR cell that is never pulsed.
+  for (uint32_t at : profile_.programmedButNotWrittenAt) {
+    if (at >= offset && at - offset < count) data[at - offset] = 0xFF;
+  }
   part_.Program(offset, data, count);
   tally_.bytesProgrammed += count;
   Pause(profile_.programMs * Units(count));
@@ -254,6 +259,11 @@ void SimBios::ReadFlash(Call& c) {
   Pause(profile_.readMs * Units(count));
   if (FailsAt(profile_.readFailsAt, offset, count)) return Refuse(c, kCodeReadFailed);
   tally_.bytesRead += count;
+  if (FailsAt(profile_.silentReadAt, offset, count)) {
+    c.resultStatus = bioscode::kStatusOk;
+    c.resultCode = bioscode::kCodeData;
+    return;
+  }
   Receive(c, part_.Cells().data() + offset, count);
 }
 

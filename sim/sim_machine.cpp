@@ -55,8 +55,16 @@ bool CheckProfileFits(const SimProfile& p, uint32_t size, std::string* error) {
   };
   if (!offsetsFit(p.readFailsAt, "read_fails_at") ||
       !offsetsFit(p.eraseFailsAt, "erase_fails_at") ||
-      !offsetsFit(p.programFailsAt, "program_fails_at")) {
+      !offsetsFit(p.programFailsAt, "program_fails_at") ||
+      !offsetsFit(p.silentReadAt, "silent_read_at") ||
+      !offsetsFit(p.programmedButNotWrittenAt, "programmed_but_not_written_at")) {
     return false;
+  }
+  for (uint32_t at : p.segmentReadFailsAt) {
+    if (at >= kBiosSegmentLength) {
+      *error = "key 'segment_read_fails_at': " + Hex(at) + " is outside the 64 KiB BIOS segment";
+      return false;
+    }
   }
   for (const StuckBits& b : p.stuckBits) {
     if (b.offset >= size) {
@@ -117,6 +125,7 @@ void SimMachine::Boot() {
         if (pause) pause(ms);
       });
   requests_.clear();
+  bulkReads_ = bulkWrites_ = allocations_ = 0;
   running_ = true;
   deviceOpen_ = false;
 }
@@ -169,23 +178,45 @@ bool SimMachine::OpenDevice(const char* path, DeviceHandle* device) {
 }
 
 bool SimMachine::DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request,
-                               uint32_t requestSize, uint8_t* reply, uint32_t replySize) {
+                               uint32_t requestSize, uint8_t* reply, uint32_t replySize,
+                               uint32_t* returned) {
+  *returned = 0;
   if (!running_ || !deviceOpen_ || device != &deviceToken_) return false;
   ++requests_[code];
   bool shortPair = requestSize == kShortBlockSize && replySize == kShortBlockSize;
   bool bulkPair = requestSize == kBulkBlockSize && replySize == kBulkBlockSize;
   if (!shortPair && !bulkPair) return false;
-  return Control(code, request, requestSize, reply, replySize);
+  // The reply is worked in a block of the driver's own and copied back only when the request is
+  // taken, as the system does for a buffered driver.
+  std::vector<uint8_t> answer(reply, reply + replySize);
+  uint32_t count = 0;
+  if (!Control(code, request, requestSize, answer.data(), replySize, &count)) return false;
+  std::copy_n(answer.begin(), count, reply);
+  *returned = count;
+  return true;
+}
+
+bool SimMachine::SegmentReadFails(uint32_t linear) const {
+  uint32_t physical = 0;
+  if (!memory_->Translate(linear, 1, &physical) || physical < kBiosSegmentPhysical ||
+      physical - kBiosSegmentPhysical >= kBiosSegmentLength) {
+    return false;
+  }
+  const uint32_t piece = (physical - kBiosSegmentPhysical) / kTransferSize;
+  return std::any_of(profile_.segmentReadFailsAt.begin(), profile_.segmentReadFailsAt.end(),
+                     [piece](uint32_t at) { return at / kTransferSize == piece; });
 }
 
 bool SimMachine::Control(uint32_t code, const uint8_t* rq, uint32_t requestSize, uint8_t* reply,
-                         uint32_t replySize) {
+                         uint32_t replySize, uint32_t* returned) {
   auto field = [rq](uint32_t offset) { return GetLe32(rq + offset); };
+  const bool bulk = requestSize == kBulkBlockSize;
   switch (code) {
     case kIoctlMapPhysicalMemory: {
-      uint32_t linear = memory_->Map(field(wire::kMapPhysical), field(wire::kMapLength));
-      PutLe32(reply + wire::kMapReplyLinear, linear);
-      return linear != kDriverNotFound;
+      PutLe32(reply + wire::kMapReplyLinear,
+              memory_->Map(field(wire::kMapPhysical), field(wire::kMapLength)));
+      *returned = wire::kMapReplyLinear + 4;
+      return true;
     }
     case kIoctlUnmapPhysicalMemory:
       return memory_->Unmap(field(wire::kUnmapLinear), field(wire::kUnmapLength));
@@ -194,8 +225,9 @@ bool SimMachine::Control(uint32_t code, const uint8_t* rq, uint32_t requestSize,
       uint32_t n = field(wire::kSearchPatternLength);
       uint32_t region = field(wire::kSearchRegionLength);
       const uint8_t* pattern = rq + wire::kSearchPattern;
-      PutLe32(reply + wire::kSearchReplyOffset, kDriverNotFound);
       if (n == 0 || n > requestSize - wire::kSearchPattern) return false;
+      PutLe32(reply + wire::kSearchReplyOffset, kDriverNotFound);
+      *returned = wire::kSearchReplyOffset + 4;
       if (region == 0) return true;
       // Starts run over [0, region); the last one reads n - 1 bytes beyond.
       uint64_t span = static_cast<uint64_t>(region) + n - 1;
@@ -213,15 +245,18 @@ bool SimMachine::Control(uint32_t code, const uint8_t* rq, uint32_t requestSize,
       uint32_t source = field(wire::kReadSource);
       uint32_t count = field(wire::kReadCount);
       if (source != field(wire::kReadSourceAgain) || count > replySize) return false;
-      // ReadLinear checks the whole range before it copies, so a refused read leaves the reply
-      // as it was.
+      if (bulk && SegmentReadFails(source)) return false;
+      if (bulk && bulkReads_++ >= profile_.shortBulkReadsAfter) count /= 2;
+      *returned = count;
       return memory_->ReadLinear(source, count, reply);
     }
     case kIoctlAllocateKernelMemory: {
+      if (allocations_++ >= profile_.allocationRefusedAfter) return false;
       KernelAllocation a = memory_->Allocate(field(wire::kAllocSize));
       PutLe32(reply + wire::kAllocReplyLinear, a.linear);
       PutLe32(reply + wire::kAllocReplyPhysical, a.physical);
-      return a.linear != 0;
+      *returned = wire::kAllocReplyPhysical + 4;
+      return true;
     }
     case kIoctlFreeKernelMemory: {
       uint32_t linear = field(wire::kFreeLinear);
@@ -237,6 +272,7 @@ bool SimMachine::Control(uint32_t code, const uint8_t* rq, uint32_t requestSize,
     case kIoctlWriteMemory: {
       uint32_t count = field(wire::kWriteCount);
       if (count > requestSize - wire::kWriteData) return false;
+      if (bulk && bulkWrites_++ >= profile_.bulkWriteRefusedAfter) return false;
       return memory_->WriteLinear(field(wire::kWriteDestination), rq + wire::kWriteData, count);
     }
     default:

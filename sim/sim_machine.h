@@ -4,12 +4,15 @@
 // folder (machine.txt, flash.bin; see docs/simulated-machine.md), where the part is written
 // through on every erase and program and a shutdown or restart is recorded.
 //
-// The driver refuses what it cannot satisfy: a request or reply size other than 250/250 or
-// 4104/4104, an unknown control code, an address range not wholly inside one kernel buffer or
-// mapping, a count larger than its block, a ReadMemory whose two address fields differ, a write to
-// the read-only BIOS segment. A refused request answers false and leaves the reply untouched,
-// except the three markers the program tests: MapPhysicalMemory and SearchMemory answer
-// 0xFFFFFFFF, AllocateKernelMemory linear address 0.
+// The driver behaves as a buffered driver does. It refuses what it cannot satisfy: a request or
+// reply size other than 250/250 or 4104/4104, an unknown control code, an address range not wholly
+// inside one kernel buffer or mapping, a count larger than its block, a ReadMemory whose two
+// address fields differ, a write to the read-only BIOS segment, and what the profile's faults
+// refuse. A refused request answers false, hands back no byte and leaves the reply as it was. A
+// request it took hands back the bytes its reply fields fill (none for the requests without
+// reply fields), and says how many; a failure it can answer is answered with the markers the
+// program tests: MapPhysicalMemory (a range that is not memory) and SearchMemory (nothing found)
+// 0xFFFFFFFF, AllocateKernelMemory (no memory left) linear address 0.
 #pragma once
 
 #include <cstddef>
@@ -60,7 +63,8 @@ class SimMachine final : public Machine {
   void DestroyDeviceSet(DeviceSetHandle set) override;
   bool OpenDevice(const char* path, DeviceHandle* device) override;
   bool DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request,
-                     uint32_t requestSize, uint8_t* reply, uint32_t replySize) override;
+                     uint32_t requestSize, uint8_t* reply, uint32_t replySize,
+                     uint32_t* returned) override;
   PowerStatus GetPowerStatus() override;
   bool EnableShutdownPrivilege() override;
   // Records the request, takes the machine down (the driver answers nothing any more), then
@@ -102,8 +106,11 @@ class SimMachine final : public Machine {
  private:
   SimMachine(const SimProfile& profile, std::vector<uint8_t> part, BootState boot);
   void Boot();
+  // True when taken, with the reply bytes handed back in *returned.
   bool Control(uint32_t code, const uint8_t* request, uint32_t requestSize, uint8_t* reply,
-               uint32_t replySize);
+               uint32_t replySize, uint32_t* returned);
+  // A bulk read of the BIOS segment's piece the profile fails.
+  bool SegmentReadFails(uint32_t linear) const;
 
   SimProfile profile_;
   FlashPart part_;
@@ -116,6 +123,7 @@ class SimMachine final : public Machine {
   char setToken_ = 0;
   char deviceToken_ = 0;
   std::map<uint32_t, uint32_t> requests_;
+  uint32_t bulkReads_ = 0, bulkWrites_ = 0, allocations_ = 0;
   std::vector<uint32_t> shutdowns_;
 };
 

@@ -47,6 +47,9 @@ class SimMemory {
   bool ReadPhysical(uint32_t physical, uint32_t count, uint8_t* out) const;
   bool WritePhysical(uint32_t physical, const uint8_t* data, uint32_t count);
 
+  // The physical address of a linear range wholly inside one buffer or mapping.
+  bool Translate(uint32_t linear, uint32_t count, uint32_t* physical) const;
+
   uint32_t KernelBytesInUse() const { return kernelInUse_; }
   size_t BufferCount() const;
   size_t MappingCount() const;
@@ -64,7 +67,6 @@ class SimMemory {
 
   uint8_t* Physical(uint32_t physical, uint32_t count, bool forWrite);
   const uint8_t* PhysicalConst(uint32_t physical, uint32_t count) const;
-  bool Translate(uint32_t linear, uint32_t count, uint32_t* physical) const;
   uint32_t FindLinear(uint32_t size) const;
   uint32_t FindPhysical(uint32_t size) const;
 

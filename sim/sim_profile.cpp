@@ -124,6 +124,10 @@ Setter Text(std::string SimProfile::*field) {
   };
 }
 
+Setter Offsets(std::vector<uint32_t> SimProfile::*field) {
+  return [field](const std::string& s, SimProfile* p) { return ParseOffsets(s, &(p->*field)); };
+}
+
 template <typename E>
 Setter Choice(E SimProfile::*field, std::map<std::string, E> names) {
   return [field, names](const std::string& s, SimProfile* p) {
@@ -182,15 +186,9 @@ const std::map<std::string, KeyRule>& Rules() {
       {"connect_refusal", {Text(&SimProfile::connectRefusal), "a text"}},
       {"disconnect_refusal", {Text(&SimProfile::disconnectRefusal), "a text"}},
       {"connect_without_data", {Flag(&SimProfile::connectWithoutData), "yes or no"}},
-      {"read_fails_at",
-       {[](const std::string& s, SimProfile* p) { return ParseOffsets(s, &p->readFailsAt); },
-        "part offsets"}},
-      {"erase_fails_at",
-       {[](const std::string& s, SimProfile* p) { return ParseOffsets(s, &p->eraseFailsAt); },
-        "part offsets"}},
-      {"program_fails_at",
-       {[](const std::string& s, SimProfile* p) { return ParseOffsets(s, &p->programFailsAt); },
-        "part offsets"}},
+      {"read_fails_at", {Offsets(&SimProfile::readFailsAt), "part offsets"}},
+      {"erase_fails_at", {Offsets(&SimProfile::eraseFailsAt), "part offsets"}},
+      {"program_fails_at", {Offsets(&SimProfile::programFailsAt), "part offsets"}},
       {"stuck_high",
        {[](const std::string& s, SimProfile* p) { return ParseStuck(s, true, &p->stuckBits); },
         "OFFSET:MASK with a non-zero mask"}},
@@ -203,6 +201,13 @@ const std::map<std::string, KeyRule>& Rules() {
                                                              {"erase", OnceFlashFault::kErase}}),
         "none, program or erase"}},
       {"kernel_memory_limit", {Number(&SimProfile::kernelMemoryLimit), "a byte count"}},
+      {"silent_read_at", {Offsets(&SimProfile::silentReadAt), "part offsets"}},
+      {"short_bulk_reads_after", {Number(&SimProfile::shortBulkReadsAfter), "a count"}},
+      {"allocation_refused_after", {Number(&SimProfile::allocationRefusedAfter), "a count"}},
+      {"bulk_write_refused_after", {Number(&SimProfile::bulkWriteRefusedAfter), "a count"}},
+      {"programmed_but_not_written_at",
+       {Offsets(&SimProfile::programmedButNotWrittenAt), "part offsets"}},
+      {"segment_read_fails_at", {Offsets(&SimProfile::segmentReadFailsAt), "segment offsets"}},
   };
   return rules;
 }

@@ -64,6 +64,26 @@ struct SimProfile {
   std::vector<StuckBits> stuckBits;
   OnceFlashFault onceFlashFault = OnceFlashFault::kNone;
   uint32_t kernelMemoryLimit = 64u << 20;  // bytes of kernel buffers the driver can hold at once
+
+  // Lies and refusals of the kind real drivers and BIOSes tell. A count of kNever never runs out.
+  static constexpr uint32_t kNever = 0xFFFFFFFFu;
+  // Part offsets a ReadFlash answers success over (Code 1) without writing the receive buffer.
+  std::vector<uint32_t> silentReadAt;
+  // After this many bulk reads, every bulk read hands back half the bytes asked and says so.
+  uint32_t shortBulkReadsAfter = kNever;
+  // The kernel allocations after the first N are refused, the reply left as it was.
+  uint32_t allocationRefusedAfter = kNever;
+  // The bulk writes after the first N are refused.
+  uint32_t bulkWriteRefusedAfter = kNever;
+  // Part offsets a ProgramFlash answers success over without writing them.
+  std::vector<uint32_t> programmedButNotWrittenAt;
+  // Offsets in the BIOS segment whose 4 KiB piece the driver refuses to read in bulk.
+  std::vector<uint32_t> segmentReadFailsAt;
+
+  // The part takes some writes wrongly without a word: only reading it back can tell.
+  bool SilentWriteFaults() const {
+    return !stuckBits.empty() || !programmedButNotWrittenAt.empty();
+  }
 };
 
 // Parses machine.txt text into *profile (which keeps its defaults for keys not given). On a bad

@@ -29,9 +29,13 @@ Outcome BiosInterface::Discover(Desktop& desktop, WindowHandle owner, BiosCaller
     return Outcome::kFatal;
   }
   for (uint32_t piece = 0; piece < kBiosSegmentLength / kTransferSize; ++piece) {
-    // The copy takes the bulk reply as it stands, as it always has; the strings read from it are
-    // checked against their own length bytes.
-    (void)link_.ReadMemoryBulk(segment_ + piece * kTransferSize);
+    // A piece the driver did not hand over would be the previous piece again, and a UUID or
+    // string read from it would be carried into the new image as this machine's: a copy with a
+    // hole is no copy.
+    if (!link_.ReadMemoryBulk(segment_ + piece * kTransferSize)) {
+      copy_.reset();
+      break;
+    }
     std::memcpy(copy_.data() + piece * kTransferSize, link_.BulkData(), kTransferSize);
   }
 
@@ -39,19 +43,21 @@ Outcome BiosInterface::Discover(Desktop& desktop, WindowHandle owner, BiosCaller
       link_.SearchMemory(segment_, kBcpFexSignature, kSignatureLength, kSegmentSearchLength);
   // A block that would run past the end of the mapping is no block: reading it would make the
   // driver touch memory outside the segment.
-  if (offset == kDriverNotFound || offset > kBiosSegmentLength - bcpfex::kSize) {
-    link_.UnmapPhysicalMemory(segment_, kBiosSegmentLength);
-    segment_ = 0;
+  const uint8_t* block = offset == kDriverNotFound || offset > kBiosSegmentLength - bcpfex::kSize
+                             ? nullptr
+                             : link_.ReadMemory(segment_ + offset, bcpfex::kSize);
+  if (block == nullptr) {
+    Release();
     return Outcome::kFailed;
   }
-  const uint8_t* block = link_.ReadMemory(segment_ + offset, bcpfex::kSize);
   caller.SetTrigger(GetLe32(block + bcpfex::kTriggerPort), block[bcpfex::kTriggerValue]);
   return Outcome::kDone;
 }
 
 void BiosInterface::Release() {
   if (segment_ != 0) {
-    link_.UnmapPhysicalMemory(segment_, kBiosSegmentLength);
+    // A refused unmap leaves the mapping to the driver; the program cannot do more about it.
+    (void)link_.UnmapPhysicalMemory(segment_, kBiosSegmentLength);
     segment_ = 0;
   }
   copy_.reset();

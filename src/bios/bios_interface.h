@@ -28,7 +28,8 @@ class BiosInterface {
 
   // Linear address of the mapped segment; 0 when not mapped.
   uint32_t Segment() const { return segment_; }
-  // The 64 KiB copy of the segment; null before Discover took it.
+  // The 64 KiB copy of the segment; null before Discover took it, and when a piece of it could not
+  // be read.
   const uint8_t* SegmentCopy() const { return copy_.empty() ? nullptr : copy_.data(); }
 
   // Unmaps the segment and frees the copy; safe to call twice. The destructor releases too.

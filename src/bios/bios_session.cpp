@@ -94,13 +94,16 @@ Outcome BiosSession::TakeBlockTable(WindowHandle owner) {
     ProgramMessage(desktop_, owner, kMsgNoDataBack, kMbOk);
     return Outcome::kDone;
   }
-  if (!part_.TakeBlockTable(caller_.Received(), allocator_)) {
-    return Fail(owner, kMsgNoMemoryForBlockTable, kMbOk);
+  switch (part_.TakeBlockTable(caller_.Received(), allocator_)) {
+    case TableTaken::kTaken:
+    case TableTaken::kKept:
+      return Outcome::kDone;
+    case TableTaken::kUnusable:
+      return Fail(owner, kMsgNoCorrectFlashBlock, kMbOk);
+    case TableTaken::kNoMemory:
+      return Fail(owner, kMsgNoMemoryForBlockTable, kMbOk);
   }
-  if (CountFlashBlocks(caller_.Received()) <= 0 || !BlocksApart(part_.Blocks())) {
-    return Fail(owner, kMsgNoCorrectFlashBlock, kMbOk);
-  }
-  return Outcome::kDone;
+  return Outcome::kFatal;
 }
 
 Outcome BiosSession::ConnectWithPassword(WindowHandle owner) {

@@ -27,14 +27,17 @@ bool FlashedOrReadBack(const FlashBlockRecord& block) {
   return TreatmentOf(block.Attrib).Flashed() || (block.Attrib & kAttribLeftOutBit) != 0;
 }
 
-bool BlocksApart(std::span<const FlashBlockRecord> blocks) {
+bool BlocksUsable(std::span<const FlashBlockRecord> blocks) {
+  constexpr uint64_t kAddressSpace = uint64_t{1} << 32;
   auto overlap = [](uint64_t a, uint64_t b, uint64_t size, uint64_t otherSize) {
     return a < b + otherSize && b < a + size;
   };
   for (size_t i = 0; i < blocks.size(); ++i) {
     const FlashBlockRecord& block = blocks[i];
     if (!FlashedOrReadBack(block)) continue;
-    if (block.BlockSize == 0) return false;
+    if (block.BlockSize == 0 || uint64_t{block.LinearPtr} + block.BlockSize > kAddressSpace) {
+      return false;
+    }
     for (size_t j = 0; j < i; ++j) {
       const FlashBlockRecord& other = blocks[j];
       if (FlashedOrReadBack(other) &&
@@ -57,13 +60,13 @@ int32_t CountFlashBlocks(const uint8_t* answer) {
   return -1;
 }
 
-bool FlashPart::TakeBlockTable(const uint8_t* answer, Allocator& allocator) {
-  if (built_) return true;
+TableTaken FlashPart::TakeBlockTable(const uint8_t* answer, Allocator& allocator) {
+  if (built_) return TableTaken::kKept;
   int32_t count = CountFlashBlocks(answer);
-  if (count < 0) return true;
+  if (count <= 0) return TableTaken::kUnusable;
 
   auto table = HeapArray<FlashBlockRecord>::Allocate(allocator, static_cast<uint32_t>(count));
-  if (table.empty()) return false;
+  if (table.empty()) return TableTaken::kNoMemory;
   for (uint32_t i = 0; i < table.size(); ++i) {
     const uint8_t* record = answer + i * blockrec::kSize;
     table[i].BlockSize = GetLe32(record + blockrec::kBlockSize);
@@ -71,9 +74,10 @@ bool FlashPart::TakeBlockTable(const uint8_t* answer, Allocator& allocator) {
     table[i].LinearPtr = GetLe32(record + blockrec::kLinearPtr);
     table[i].Attrib = GetLe32(record + blockrec::kAttrib);
   }
+  if (!BlocksUsable({table.data(), table.size()})) return TableTaken::kUnusable;
   table_ = std::move(table);
   built_ = true;
-  return true;
+  return TableTaken::kTaken;
 }
 
 void FlashPart::Release() {

@@ -60,21 +60,30 @@ bool BlockInside(const FlashBlockRecord& block, uint32_t size);
 int32_t CountFlashBlocks(const uint8_t* answer);
 
 // True when every block a flash or a read-back touches (flashed, or left out with bit 0) holds at
-// least one byte and shares none, in the part (LinearPtr) or in the image (FileOffset), with
-// another such block. A table that says otherwise cannot be worked by: erasing one block would
-// destroy what another just received, and a backup or a read-back copy could not hold both blocks'
-// bytes in one place.
-bool BlocksApart(std::span<const FlashBlockRecord> blocks);
+// least one byte, ends within the 4 GiB the BIOS addresses (LinearPtr + BlockSize at most 2^32),
+// and shares no byte, in the part (LinearPtr) or in the image (FileOffset), with another such
+// block. A table that says otherwise cannot be worked by: a block past 4 GiB would have its pieces
+// wrap round to the bottom of the address space, erasing one block would destroy what another
+// just received, and a backup or a read-back copy could not hold both blocks' bytes in one place.
+bool BlocksUsable(std::span<const FlashBlockRecord> blocks);
+
+// What became of a Connect answer's block table.
+enum class TableTaken {
+  kTaken,     // the run's table, now
+  kKept,      // the run already had its table, which stays
+  kUnusable,  // no terminator, no record, or blocks the program cannot work by (BlocksUsable)
+  kNoMemory,
+};
 
 class FlashPart {
  public:
   uint8_t PartCode() const { return partCode_; }
   void SetPartCode(uint8_t code) { partCode_ = code; }
 
-  // Takes the block table out of a Connect answer on the first call of the run; later calls keep
-  // the first table. An answer without a terminator builds nothing. False only when there was no
-  // memory for the table.
-  [[nodiscard]] bool TakeBlockTable(const uint8_t* answer, Allocator& allocator);
+  // Takes the block table out of a Connect answer on the first call of the run, and checks it
+  // there, once: the table the run works by is the one that was checked. Later calls keep the
+  // first table and look at nothing. A table that is unusable is not kept.
+  [[nodiscard]] TableTaken TakeBlockTable(const uint8_t* answer, Allocator& allocator);
   std::span<const FlashBlockRecord> Blocks() const { return {table_.data(), table_.size()}; }
 
   // Forgets the table (its memory goes back); the part code stays.

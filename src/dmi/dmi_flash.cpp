@@ -167,10 +167,12 @@ bool PrepareCopy(Desktop& desktop, WindowHandle owner, InstalledCopy& copy, uint
     return Refuse(desktop, owner, kMsgDmiOnlyFieldOutside);
   }
   // Flashing a block with holes would write the holes into the installed BIOS.
+  bool anything = false;
   for (uint32_t i = 0; i < copy.blocks.size() && i < copy.selection->size(); ++i) {
     if ((*copy.selection)[i] && !copy.read[i]) return Refuse(desktop, owner, kMsgDmiOnlyReadFailed);
+    anything = anything || (*copy.selection)[i];
   }
-  return true;
+  return anything || Refuse(desktop, owner, kMsgDmiOnlyNothingToWrite);
 }
 
 }  // namespace

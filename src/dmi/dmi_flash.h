@@ -20,6 +20,10 @@ inline constexpr const char* kMsgDmiOnlyNoBcpDmi =
 inline constexpr const char* kMsgDmiOnlyFieldOutside =
     "The DMI strings of the installed BIOS can not be rewritten!!\nThe DMI strings were not "
     "flashed!!";
+// The installed BIOS names no field the typed strings and UUID would go to: a flash would write
+// nothing and could not say it had written them.
+inline constexpr const char* kMsgDmiOnlyNothingToWrite =
+    "The installed BIOS has no place for the DMI strings!!\nThe DMI strings were not flashed!!";
 // A warning: the strings are flashed, the typed UUID is not. Caption "Quorrelite".
 inline constexpr const char* kMsgDmiOnlyNoUuidField =
     "The installed BIOS has no UUID field!!\nThe UUID you entered will not be flashed!!";

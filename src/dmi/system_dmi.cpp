@@ -21,7 +21,7 @@ DmiStringCopy& SystemString(SystemDmiRecord& record, uint32_t id) {
 // zeroed.
 void CopySystemString(const uint8_t* segment, uint32_t offset, DmiStringCopy& into) {
   into = DmiStringCopy{};
-  if (segment == nullptr || offset == 0) return;
+  if (offset == 0) return;
   uint32_t start = offset - dmifield::kLengthBefore;
   uint32_t total = dmifield::kLengthBefore + segment[start] + dmifield::kTrailer;
   if (total > kDmiCopySize || start + total > kBiosSegmentLength) return;
@@ -32,6 +32,11 @@ void CopySystemString(const uint8_t* segment, uint32_t offset, DmiStringCopy& in
 
 void ReadSystemDmi(DriverLink& link, const BiosInterface& bios, SystemDmiRecord* record) {
   SystemDmiRecord& dmi = *record;
+  dmi = SystemDmiRecord{};
+  // Without a whole copy of the segment nothing of this machine's can be trusted: it has no
+  // strings and no UUID, as a BIOS without the block.
+  const uint8_t* segment = bios.SegmentCopy();
+  if (segment == nullptr) return;
   uint32_t base = bios.Segment();
   uint32_t offset =
       link.SearchMemory(base, kBcpDmiSignature, kSignatureLength, kSegmentSearchLength);
@@ -43,13 +48,12 @@ void ReadSystemDmi(DriverLink& link, const BiosInterface& bios, SystemDmiRecord*
 
   uint8_t header[bcpdmi::kHeaderSize];
   std::memcpy(header, read, bcpdmi::kHeaderSize);
-  const uint8_t* segment = bios.SegmentCopy();
 
   dmi.SystemUuidPresent = false;
   uint32_t uuidOffset = GetLe16(header + bcpdmi::kUuidOffset);
   if (header[bcpdmi::kMajorVersion] >= bcpdmi::kUuidMinMajor &&
       header[bcpdmi::kMinorVersion] >= bcpdmi::kUuidMinMinor && uuidOffset != 0 &&
-      segment != nullptr && uuidOffset + bcpdmi::kUuidFieldLength <= kBiosSegmentLength) {
+      uuidOffset + bcpdmi::kUuidFieldLength <= kBiosSegmentLength) {
     dmi.SystemUuidPresent = true;
     std::memcpy(dmi.Uuid, segment + uuidOffset, bcpdmi::kUuidFieldLength);
   }

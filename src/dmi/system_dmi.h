@@ -16,7 +16,8 @@ namespace ql {
 // length 0, empty text) rather than clipped, because a clipped copy carried into a new image would
 // write a different string than the length byte announces. A UUID field that would run past the
 // end of the copy counts as no UUID field. A BCPDMI header that would run past the end of the
-// segment counts as no block.
+// segment, or that the driver does not hand over, counts as no block, and so does every block of a
+// BIOS whose segment copy could not be taken whole.
 void ReadSystemDmi(DriverLink& link, const BiosInterface& bios, SystemDmiRecord* record);
 
 }  // namespace ql

@@ -24,12 +24,11 @@ bool BiosCaller::SetUp() {
   if (send_.linear == 0 || receive_.linear == 0 || parameter_.linear == 0 || status_.linear == 0) {
     return false;
   }
-  link_.FillMemory(send_.linear, kTransferSize, kSendFill);
-  link_.FillMemory(receive_.linear, kTransferSize, kReceiveFill);
-  link_.FillMemory(parameter_.linear, biosparam::kSize, kParameterFill);
-  link_.FillMemory(status_.linear, biosstatus::kSize, kStatusFill);
-  ready_ = true;
-  return true;
+  ready_ = link_.FillMemory(send_.linear, kTransferSize, kSendFill) &&
+           link_.FillMemory(receive_.linear, kTransferSize, kReceiveFill) &&
+           link_.FillMemory(parameter_.linear, biosparam::kSize, kParameterFill) &&
+           link_.FillMemory(status_.linear, biosstatus::kSize, kStatusFill);
+  return ready_;
 }
 
 void BiosCaller::SetTrigger(uint32_t port, uint8_t value) {
@@ -55,12 +54,18 @@ BiosAnswer BiosCaller::Call(uint32_t function) {
     PutLe32(block + biosparam::ParamOffset(i), params_[i]);
   }
 
-  link_.FillMemory(status_.linear, biosstatus::kSize, kStatusFill);
-  // The block is 60 bytes: always within one short write.
-  (void)link_.WriteMemory(parameter_.linear, block, biosparam::kSize);
-  link_.TriggerBiosCall(parameter_.physical, triggerPort_, triggerValue_);
-  const uint8_t* status = link_.ReadMemory(status_.linear, biosstatus::kSize);
-
+  const uint8_t* status = nullptr;
+  if (link_.FillMemory(status_.linear, biosstatus::kSize, kStatusFill) &&
+      link_.WriteMemory(parameter_.linear, block, biosparam::kSize) &&
+      link_.TriggerBiosCall(parameter_.physical, triggerPort_, triggerValue_)) {
+    status = link_.ReadMemory(status_.linear, biosstatus::kSize);
+  }
+  if (status == nullptr) {
+    // What the status block holds before the BIOS answers.
+    const uint32_t fill = kStatusFill * 0x01010101u;
+    last_ = BiosAnswer{fill, static_cast<int32_t>(fill), static_cast<int32_t>(fill)};
+    return last_;
+  }
   last_.signature = GetLe32(status + biosstatus::kSignature);
   last_.status = GetLe32Signed(status + biosstatus::kStatus);
   last_.code = GetLe32Signed(status + biosstatus::kCode);
@@ -80,6 +85,10 @@ std::string BiosCaller::ReceivedText() const {
 
 bool BiosCaller::FillSendBuffer(const uint8_t* data, uint32_t count) {
   return link_.WriteMemoryBulk(send_.linear, data, count);
+}
+
+bool BiosCaller::ArmReceiveBuffer(const uint8_t* data, uint32_t count) {
+  return ready_ && link_.WriteMemoryBulk(receive_.linear, data, count);
 }
 
 bool BiosCaller::ReadSendBuffer(uint8_t* into) {
@@ -103,10 +112,11 @@ bool BiosCaller::ProbeSendBuffer() {
 }
 
 void BiosCaller::Release() {
-  link_.FreeKernelMemory(send_.linear);
-  link_.FreeKernelMemory(receive_.linear);
-  link_.FreeKernelMemory(parameter_.linear);
-  link_.FreeKernelMemory(status_.linear);
+  // A free the driver refuses leaves the buffer to the driver until the machine restarts; the
+  // program forgets it all the same, as it can do nothing more with it.
+  for (const KernelBuffer* buffer : {&send_, &receive_, &parameter_, &status_}) {
+    (void)link_.FreeKernelMemory(buffer->linear);
+  }
   send_ = receive_ = parameter_ = status_ = KernelBuffer{};
   ready_ = false;
 }

@@ -44,11 +44,12 @@ class BiosCaller {
   // Allocates the send and receive buffers (kTransferSize bytes each), the parameter block (60)
   // and the status block (12), in that order, then fills each with its fill byte.
   //
-  // A buffer the driver could not allocate comes back at linear address 0. The program does not go
-  // on with such a buffer: the driver would fill it, and the BIOS would later be handed its
-  // physical address, which means writing into whatever lives at address 0 of kernel or physical
-  // memory. So when any of the four is missing nothing is filled and the answer is false; the
-  // caller shows "Memory allocate error" and ends the program (Release gives back what was had).
+  // A buffer the driver could not allocate, or whose request it refused, comes back at linear
+  // address 0. The program does not go on with such a buffer: the driver would fill it, and the
+  // BIOS would later be handed its physical address, which means writing into whatever lives at
+  // address 0 of kernel or physical memory. So when any of the four is missing nothing is filled
+  // and the answer is false, and so it is when a fill is refused; the caller shows "Memory
+  // allocate error" and ends the program (Release gives back what was had).
   [[nodiscard]] bool SetUp();
 
   // The trigger of the running BIOS's flash functions, from its BCPFEX block.
@@ -64,6 +65,11 @@ class BiosCaller {
   // answer leaves the previous call's answer in place, and a call that never ran would read back as
   // the success of the one before it. With it, an unanswered call always reads back 0xA5A5A5A5 in
   // all three fields: no signature, no success.
+  //
+  // The BIOS is not triggered unless the status block was refilled and the parameter block written
+  // whole: a refused parameter write would leave the previous call's block in place, and the BIOS
+  // would run that call again (an erase, say). A call not triggered, a refused trigger and a status
+  // block the driver did not hand back are all unanswered calls.
   //
   // Before the buffers exist (or after they were released) nothing is sent and the answer carries
   // no signature.
@@ -81,6 +87,10 @@ class BiosCaller {
 
   // Hands `count` bytes (at most kTransferSize) to the send buffer; false when the driver refused.
   [[nodiscard]] bool FillSendBuffer(const uint8_t* data, uint32_t count);
+  // Lays `count` bytes (at most kTransferSize) into the receive buffer before a call that is to
+  // fill it, so that a call that answers without writing it hands back these bytes and not an
+  // earlier call's; false when the driver refused.
+  [[nodiscard]] bool ArmReceiveBuffer(const uint8_t* data, uint32_t count);
 
   // Hands one whole piece to the send buffer and reads it back in short reads: true when every
   // byte arrived. The piece is the complement of what the buffer held, so bytes an earlier fill

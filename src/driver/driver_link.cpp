@@ -44,13 +44,26 @@ bool DriverLink::Open(Desktop& desktop, WindowHandle owner) {
   return false;
 }
 
-bool DriverLink::SendShort(uint32_t code) {
-  return machine_.DeviceControl(handle_, code, request_, kShortBlockSize, reply_, kShortBlockSize);
+namespace {
+// A reply can hand back no more than its block; a driver that claims more has answered nothing
+// the program can believe.
+bool Took(bool done, uint32_t returned, uint32_t replyBytes, uint32_t blockSize) {
+  return done && returned >= replyBytes && returned <= blockSize;
+}
+}  // namespace
+
+bool DriverLink::SendShort(uint32_t code, uint32_t replyBytes) {
+  uint32_t returned = 0;
+  const bool done = machine_.DeviceControl(handle_, code, request_, kShortBlockSize, reply_,
+                                           kShortBlockSize, &returned);
+  return Took(done, returned, replyBytes, kShortBlockSize);
 }
 
-bool DriverLink::SendBulk(uint32_t code) {
-  return machine_.DeviceControl(handle_, code, bulkRequest_, kBulkBlockSize, bulkReply_,
-                                kBulkBlockSize);
+bool DriverLink::SendBulk(uint32_t code, uint32_t replyBytes) {
+  uint32_t returned = 0;
+  const bool done = machine_.DeviceControl(handle_, code, bulkRequest_, kBulkBlockSize, bulkReply_,
+                                           kBulkBlockSize, &returned);
+  return Took(done, returned, replyBytes, kBulkBlockSize);
 }
 
 uint32_t DriverLink::ReplyField(uint32_t offset) const {
@@ -60,14 +73,14 @@ uint32_t DriverLink::ReplyField(uint32_t offset) const {
 uint32_t DriverLink::MapPhysicalMemory(uint32_t physical, uint32_t length) {
   PutLe32(request_ + wire::kMapPhysical, physical);
   PutLe32(request_ + wire::kMapLength, length);
-  SendShort(kIoctlMapPhysicalMemory);
+  if (!SendShort(kIoctlMapPhysicalMemory, wire::kMapReplyLinear + 4)) return kDriverNotFound;
   return ReplyField(wire::kMapReplyLinear);
 }
 
-void DriverLink::UnmapPhysicalMemory(uint32_t linear, uint32_t length) {
+bool DriverLink::UnmapPhysicalMemory(uint32_t linear, uint32_t length) {
   PutLe32(request_ + wire::kUnmapLinear, linear);
   PutLe32(request_ + wire::kUnmapLength, length);
-  SendShort(kIoctlUnmapPhysicalMemory);
+  return SendShort(kIoctlUnmapPhysicalMemory, 0);
 }
 
 uint32_t DriverLink::SearchMemory(uint32_t base, const uint8_t* pattern, uint32_t patternLength,
@@ -77,7 +90,7 @@ uint32_t DriverLink::SearchMemory(uint32_t base, const uint8_t* pattern, uint32_
   PutLe32(request_ + wire::kSearchPatternLength, patternLength);
   PutLe32(request_ + wire::kSearchRegionLength, regionLength);
   std::memcpy(request_ + wire::kSearchPattern, pattern, patternLength);
-  SendShort(kIoctlSearchMemory);
+  if (!SendShort(kIoctlSearchMemory, wire::kSearchReplyOffset + 4)) return kDriverNotFound;
   return ReplyField(wire::kSearchReplyOffset);
 }
 
@@ -86,40 +99,39 @@ const uint8_t* DriverLink::ReadMemory(uint32_t linear, uint32_t count) {
   PutLe32(request_ + wire::kReadSource, linear);
   PutLe32(request_ + wire::kReadSourceAgain, linear);
   PutLe32(request_ + wire::kReadCount, count);
-  SendShort(kIoctlReadMemory);
-  return reply_;
+  return SendShort(kIoctlReadMemory, count) ? reply_ : nullptr;
 }
 
 bool DriverLink::ReadMemoryBulk(uint32_t linear) {
   PutLe32(bulkRequest_ + wire::kReadSource, linear);
   PutLe32(bulkRequest_ + wire::kReadSourceAgain, linear);
   PutLe32(bulkRequest_ + wire::kReadCount, kTransferSize);
-  return SendBulk(kIoctlReadMemory);
+  return SendBulk(kIoctlReadMemory, kTransferSize);
 }
 
 KernelBuffer DriverLink::AllocateKernelMemory(uint32_t size) {
   PutLe32(request_ + wire::kAllocSize, size);
-  SendShort(kIoctlAllocateKernelMemory);
+  if (!SendShort(kIoctlAllocateKernelMemory, wire::kAllocReplyPhysical + 4)) return KernelBuffer{};
   return KernelBuffer{ReplyField(wire::kAllocReplyLinear), ReplyField(wire::kAllocReplyPhysical)};
 }
 
-void DriverLink::FreeKernelMemory(uint32_t linear) {
+bool DriverLink::FreeKernelMemory(uint32_t linear) {
   PutLe32(request_ + wire::kFreeLinear, linear);
-  SendShort(kIoctlFreeKernelMemory);
+  return SendShort(kIoctlFreeKernelMemory, 0);
 }
 
-void DriverLink::TriggerBiosCall(uint32_t parameterBlockPhysical, uint32_t port, uint8_t value) {
+bool DriverLink::TriggerBiosCall(uint32_t parameterBlockPhysical, uint32_t port, uint8_t value) {
   PutLe32(request_ + wire::kTriggerParamPhysical, parameterBlockPhysical);
   PutLe32(request_ + wire::kTriggerPort, port);
   request_[wire::kTriggerValue] = value;
-  SendShort(kIoctlTriggerBiosCall);
+  return SendShort(kIoctlTriggerBiosCall, 0);
 }
 
-void DriverLink::FillMemory(uint32_t linear, uint32_t count, uint8_t value) {
+bool DriverLink::FillMemory(uint32_t linear, uint32_t count, uint8_t value) {
   PutLe32(request_ + wire::kFillLinear, linear);
   PutLe32(request_ + wire::kFillCount, count);
   request_[wire::kFillValue] = value;
-  SendShort(kIoctlFillMemory);
+  return SendShort(kIoctlFillMemory, 0);
 }
 
 void DriverLink::LayWrite(uint8_t* request, uint32_t linear, const uint8_t* data, uint32_t count) {
@@ -131,13 +143,13 @@ void DriverLink::LayWrite(uint8_t* request, uint32_t linear, const uint8_t* data
 bool DriverLink::WriteMemory(uint32_t linear, const uint8_t* data, uint32_t count) {
   if (count > kShortWriteMax) return false;
   LayWrite(request_, linear, data, count);
-  return SendShort(kIoctlWriteMemory);
+  return SendShort(kIoctlWriteMemory, 0);
 }
 
 bool DriverLink::WriteMemoryBulk(uint32_t linear, const uint8_t* data, uint32_t count) {
   if (count > kTransferSize) return false;
   LayWrite(bulkRequest_, linear, data, count);
-  return SendBulk(kIoctlWriteMemory);
+  return SendBulk(kIoctlWriteMemory, 0);
 }
 
 }  // namespace ql

@@ -3,6 +3,12 @@
 // blocks of both sizes. Each operation writes only its own request fields and the blocks are never
 // cleared, so bytes an operation does not name keep what the previous one left (the driver reads
 // only the fields it names).
+//
+// Every operation answers whether the driver took it. A buffered driver that refuses a request
+// copies nothing back, so the reply block still holds what an earlier request left: a refused
+// request's reply is never read, and an answer that looks like one (an allocation, a search
+// result, read bytes) is never made from it. A reply shorter than the fields the operation reads
+// counts as refused too: the bytes past its end are an earlier request's.
 #pragma once
 
 #include <cstdint>
@@ -33,24 +39,27 @@ class DriverLink {
   // given back.
   [[nodiscard]] bool Open(Desktop& desktop, WindowHandle owner);
 
-  // Linear address of the new mapping, or kDriverNotFound.
-  uint32_t MapPhysicalMemory(uint32_t physical, uint32_t length);
-  void UnmapPhysicalMemory(uint32_t linear, uint32_t length);
-  // Offset of the first occurrence from the base, or kDriverNotFound.
-  uint32_t SearchMemory(uint32_t base, const uint8_t* pattern, uint32_t patternLength,
-                        uint32_t regionLength);
-  // Short read of at most 250 bytes: answers the reply block, the bytes at its start, or null for
-  // a count that does not fit (nothing is sent).
-  const uint8_t* ReadMemory(uint32_t linear, uint32_t count);
+  // Linear address of the new mapping; kDriverNotFound when the driver failed it or refused the
+  // request.
+  [[nodiscard]] uint32_t MapPhysicalMemory(uint32_t physical, uint32_t length);
+  [[nodiscard]] bool UnmapPhysicalMemory(uint32_t linear, uint32_t length);
+  // Offset of the first occurrence from the base; kDriverNotFound when there is none or the
+  // driver refused the request.
+  [[nodiscard]] uint32_t SearchMemory(uint32_t base, const uint8_t* pattern, uint32_t patternLength,
+                                      uint32_t regionLength);
+  // Short read of at most 250 bytes: answers the reply block, the bytes at its start; null for a
+  // count that does not fit (nothing is sent) or a read the driver refused or cut short.
+  [[nodiscard]] const uint8_t* ReadMemory(uint32_t linear, uint32_t count);
   // Bulk read of kTransferSize bytes into BulkData(); false when the driver did not hand them over
   // (BulkData() then still holds what an earlier read left).
   [[nodiscard]] bool ReadMemoryBulk(uint32_t linear);
   // The data of the last bulk reply: kTransferSize bytes.
   const uint8_t* BulkData() const { return bulkReply_; }
-  KernelBuffer AllocateKernelMemory(uint32_t size);
-  void FreeKernelMemory(uint32_t linear);
-  void TriggerBiosCall(uint32_t parameterBlockPhysical, uint32_t port, uint8_t value);
-  void FillMemory(uint32_t linear, uint32_t count, uint8_t value);
+  // Linear address 0 when the driver had no memory or refused the request.
+  [[nodiscard]] KernelBuffer AllocateKernelMemory(uint32_t size);
+  [[nodiscard]] bool FreeKernelMemory(uint32_t linear);
+  [[nodiscard]] bool TriggerBiosCall(uint32_t parameterBlockPhysical, uint32_t port, uint8_t value);
+  [[nodiscard]] bool FillMemory(uint32_t linear, uint32_t count, uint8_t value);
   // Short write of at most kShortWriteMax bytes; a larger count sends nothing and answers false.
   [[nodiscard]] bool WriteMemory(uint32_t linear, const uint8_t* data, uint32_t count);
   // Bulk write of at most kTransferSize bytes; a larger count sends nothing and answers false.
@@ -59,8 +68,9 @@ class DriverLink {
  private:
   // The write request's fields, the same in a short and a bulk request.
   static void LayWrite(uint8_t* request, uint32_t linear, const uint8_t* data, uint32_t count);
-  bool SendShort(uint32_t code);
-  bool SendBulk(uint32_t code);
+  // True when the driver took the request and handed back at least `replyBytes` bytes of reply.
+  bool SendShort(uint32_t code, uint32_t replyBytes);
+  bool SendBulk(uint32_t code, uint32_t replyBytes);
   uint32_t ReplyField(uint32_t offset) const;
 
   Machine& machine_;

@@ -54,13 +54,8 @@ class Backup {
     for (const TreatedBlock& t : treated) {
       if (!BlockInside(t.block, romSize_)) return Refuse(kMsgBackupBlocksBeyondRom);
     }
-    bool whole = ReadBlocks(treated, buffer);
+    if (!ReadBlocks(treated, buffer)) return Refuse(kMsgBackupReadFailed);
     if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
-    if (!whole) {
-      flash_.progress.Rest();
-      ProgramMessage(flash_.desktop, owner_, kMsgBackupReadFailed, kMbIconHand);
-      return Outcome::kFailed;
-    }
 
     FileHandle file = files_.Open(fileName_, FileMode::kCreateAlways);
     if (file == kInvalidFile) {
@@ -82,13 +77,8 @@ class Backup {
   }
 
  private:
-  // Closes the session and tells why nothing was read; the file is not touched.
-  Outcome Refuse(const char* text) {
-    if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
-    flash_.progress.Rest();
-    ProgramMessage(flash_.desktop, owner_, text, kMbIconHand);
-    return Outcome::kFailed;
-  }
+  // Closes the session and tells why nothing was written; the file is not touched.
+  Outcome Refuse(const char* text) { return StopJob(flash_, owner_, {text}); }
 
   int Ask(const char* question) {
     return ProgramMessage(flash_.desktop, owner_, question, kMbOkCancel | kMbIconExclamation);

@@ -32,6 +32,9 @@ const char* OnceFlashFailure(int32_t status) {
   }
 }
 
+// A piece as the receive buffer is armed before a blank check reads it: nothing of it is erased.
+constexpr std::array<uint8_t, kTransferSize> kNotErasedPiece{};
+
 // One run of the passes over the treated blocks of an open session.
 class Passes {
  public:
@@ -56,27 +59,19 @@ class Passes {
   }
 
  private:
-  // Closes the session, then tells why the flash stopped. A disconnect the program cannot go on
-  // from has shown its own message, and nothing more is shown.
-  Outcome Fail(const char* text, const char* caption = kProgramName) {
-    if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
-    flash_.desktop.ShowMessageBox(owner_, text, caption, kMbIconHand);
-    flash_.progress.Rest();
-    return Outcome::kFailed;
-  }
+  Outcome Fail(const char* text) { return StopJob(flash_, owner_, {text}); }
 
   // kDone when every treated block can be flashed to the end; nothing has been erased yet.
   Outcome CheckTable(const std::vector<TreatedBlock>& treated) {
-    // A whole image with no block to write would end in a success that wrote nothing.
-    if (flash_.part.Blocks().empty() || (source_.selection == nullptr && treated.empty())) {
-      return Fail(kMsgNoFlashBlocks);
-    }
+    // Nothing to write would end in a success that wrote nothing.
+    if (treated.empty()) return Fail(kMsgNoFlashBlocks);
     for (const TreatedBlock& t : treated) {
       if (!BlockInside(t.block, source_.size)) return Fail(kMsgBlocksBeyondImage);
       if (!t.treatment.atOnce) continue;
       if (PageTablesFor(t.block.BlockSize) > kMaxPageTables) {
         flash_.desktop.ShowMessageBox(owner_, kMsgOnceTooLarge, kOnceFlashCaption, kMbIconHand);
-        return Fail(kMsgOncePreProcessFailed, kOncePreProcessCaption);
+        return StopJob(flash_, owner_,
+                       {kMsgOncePreProcessFailed, kMbIconHand, kOncePreProcessCaption});
       }
       if (t.block.BlockSize == 0 || t.block.BlockSize % kPageSize != 0) {
         return Fail(kMsgOncePartialPage);
@@ -87,9 +82,12 @@ class Passes {
 
   Outcome FlashBlock(const TreatedBlock& t) {
     // An erase-only block ends erased, not holding the source: there is nothing to compare.
-    if (options_.skipHeldBlocks && t.treatment.WritesSource() &&
-        HoldsSource(t.block, CellState::kAlreadyHeld, /*paintMismatch=*/false)) {
-      return Outcome::kDone;
+    if (options_.skipHeldBlocks && t.treatment.WritesSource()) {
+      flash_.progress.SetPhase(ProgressPhase::kVerifying);
+      if (PiecesHeld(t.block) == PieceCount(t.block.BlockSize)) {
+        Paint(t.block, PieceCount(t.block.BlockSize), CellState::kAlreadyHeld);
+        return Outcome::kDone;
+      }
     }
     if (t.treatment.erase) {
       if (Outcome erased = EraseStep(t); erased != Outcome::kDone) return erased;
@@ -122,7 +120,8 @@ class Passes {
   bool BlankCheck(const FlashBlockRecord& block) {
     for (uint32_t k = 0; k < PieceCount(block.BlockSize); ++k) {
       Piece piece = PieceOf(block.BlockSize, k);
-      bool read = ReadFlashPiece(flash_.caller, block.LinearPtr + piece.offset, piece.count);
+      bool read = ReadFlashPiece(flash_.caller, block.LinearPtr + piece.offset, piece.count,
+                                 kNotErasedPiece.data());
       flash_.progress.SetPhase(ProgressPhase::kBlankCheck);
       flash_.progress.SetPercent(piece.offset, block.BlockSize);
       flash_.progress.Mark(block.FileOffset + piece.offset, piece.count, CellState::kBlankChecked);
@@ -142,8 +141,7 @@ class Passes {
       flash_.progress.Mark(block.FileOffset + piece.offset, piece.count, CellState::kProgrammed);
       // The BIOS would program what the send buffer held from the piece before, and with the
       // verify off nothing else would notice.
-      if (!flash_.caller.FillSendBuffer(source_.bytes + block.FileOffset + piece.offset,
-                                        piece.count)) {
+      if (!flash_.caller.FillSendBuffer(SourceOf(block, piece), piece.count)) {
         return Fail(kMsgProgramDataNotSent);
       }
       flash_.caller.SetParams({flash_.part.PartCode(), block.LinearPtr + piece.offset, piece.count,
@@ -154,32 +152,45 @@ class Passes {
   }
 
   Outcome VerifyStep(const TreatedBlock& t) {
-    if (!HoldsSource(t.block, CellState::kVerified, /*paintMismatch=*/true)) {
-      return Fail(kMsgVerifyFailed);
-    }
+    flash_.progress.SetPhase(ProgressPhase::kVerifying);
+    const uint32_t held = PiecesHeld(t.block);
+    Paint(t.block, held, CellState::kVerified);
+    if (held != PieceCount(t.block.BlockSize)) return Fail(kMsgVerifyFailed);
     return Outcome::kDone;
   }
 
-  // Reads the block back piece by piece in the verify phase, the percent bar moving through it, and
-  // compares every piece with the source: true when all of them hold the source's bytes, false at
-  // the first one that differs or cannot be read (its receive buffer holds an earlier piece). Each
-  // piece that matched is painted `state`; one that did not only with `paintMismatch`, so that the
-  // verify's failing piece is shown verified when its box comes, while the comparison before a
-  // flash never shows a block as holding what it does not.
-  bool HoldsSource(const FlashBlockRecord& block, CellState state, bool paintMismatch) {
+  const uint8_t* SourceOf(const FlashBlockRecord& block, const Piece& piece) const {
+    return source_.bytes + block.FileOffset + piece.offset;
+  }
+
+  // Reads the block back piece by piece, the percent bar moving through it, and compares every
+  // piece with the source. Each read is armed with the complement of the source's bytes, so a
+  // read that hands back nothing, or only part of the piece, cannot match. Answers how many
+  // pieces from the block's start hold the source: all of them, or up to the first that differs
+  // or cannot be read.
+  uint32_t PiecesHeld(const FlashBlockRecord& block) {
+    std::array<uint8_t, kTransferSize> armed;
     for (uint32_t k = 0; k < PieceCount(block.BlockSize); ++k) {
       Piece piece = PieceOf(block.BlockSize, k);
-      flash_.progress.SetPhase(ProgressPhase::kVerifying);
       flash_.progress.SetPercent(piece.offset, block.BlockSize);
-      bool held = ReadFlashPiece(flash_.caller, block.LinearPtr + piece.offset, piece.count) &&
-                  std::memcmp(flash_.caller.Received(),
-                              source_.bytes + block.FileOffset + piece.offset, piece.count) == 0;
-      if (held || paintMismatch) {
-        flash_.progress.Mark(block.FileOffset + piece.offset, piece.count, state);
+      const uint8_t* expected = SourceOf(block, piece);
+      for (uint32_t n = 0; n < piece.count; ++n) armed[n] = static_cast<uint8_t>(~expected[n]);
+      if (!ReadFlashPiece(flash_.caller, block.LinearPtr + piece.offset, piece.count,
+                          armed.data()) ||
+          std::memcmp(flash_.caller.Received(), expected, piece.count) != 0) {
+        return k;
       }
-      if (!held) return false;
     }
-    return true;
+    return PieceCount(block.BlockSize);
+  }
+
+  // Paints the block's first `pieces` pieces: only what was read back and matched is ever shown
+  // verified or already held.
+  void Paint(const FlashBlockRecord& block, uint32_t pieces, CellState state) {
+    for (uint32_t k = 0; k < pieces; ++k) {
+      Piece piece = PieceOf(block.BlockSize, k);
+      flash_.progress.Mark(block.FileOffset + piece.offset, piece.count, state);
+    }
   }
 
   Outcome AtOnceStep(const TreatedBlock& t) {
@@ -188,11 +199,8 @@ class Passes {
     OnceFlashMemory memory(flash_.link, flash_.allocator);
     if (!memory.Prepare(desktop, flash_.progress, owner_, block.BlockSize, block.FileOffset,
                         source_.bytes, source_.size)) {
-      if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
-      desktop.ShowMessageBox(owner_, kMsgOncePreProcessFailed, kOncePreProcessCaption, kMbIconHand);
-      memory.Release();
-      flash_.progress.Rest();
-      return Outcome::kFailed;
+      return StopJob(flash_, owner_,
+                     {kMsgOncePreProcessFailed, kMbIconHand, kOncePreProcessCaption, &memory});
     }
     uint32_t flags =
         (options_.blankCheck ? kOnceFlashBlankCheck : 0) | (options_.verify ? kOnceFlashVerify : 0);
@@ -201,17 +209,11 @@ class Passes {
     flash_.caller.SetParams({memory.PageTableCount(), memory.FirstPageTablePhysical(),
                              block.LinearPtr, block.BlockSize, t.index, flags, 0, 0});
     BiosAnswer answer = flash_.caller.Call(biosfn::kOnceFlash);
-    if (!answer.Succeeded()) {
-      if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
-      flash_.progress.Rest();
-      desktop.ShowMessageBox(owner_, OnceFlashFailure(answer.status), kOnceFlashCaption,
-                             kMbIconHand);
-      desktop.SetCursor(previous);
-      memory.Release();
-      return Outcome::kFailed;
-    }
-    flash_.progress.Mark(block.FileOffset, block.BlockSize, CellState::kProgrammed);
     desktop.SetCursor(previous);
+    if (!answer.Succeeded()) {
+      return StopJob(flash_, owner_,
+                     {OnceFlashFailure(answer.status), kMbIconHand, kOnceFlashCaption, &memory});
+    }
     memory.Release();
     return Outcome::kDone;
   }

@@ -55,8 +55,8 @@ struct FlashSource {
 // BIOS session and leaves it closed on every way out but a fatal one.
 //
 // The table is checked before the first block is touched, so a flash that cannot be completed is
-// refused with the part as it was: a table without blocks, or for a whole image without a block
-// to write (there is nothing to flash, and success would be a lie), a treated block that reaches
+// refused with the part as it was: a table or a selection without a block to write (there is
+// nothing to flash, and success would be a lie), a treated block that reaches
 // beyond the source, an at-once block the BIOS cannot take whole (above 16 MiB, or not a whole
 // number of pages, whose tail the BIOS would erase and never program).
 //
@@ -64,8 +64,10 @@ struct FlashSource {
 // options: with the blank check or the verify off nothing else would notice, and the run would end
 // in a success the part does not hold.
 //
-// A ReadFlash that fails during the blank check or the verify fails that check: the receive buffer
-// then still holds the bytes of an earlier read, which prove nothing about this piece.
+// Every ReadFlash is proven fresh: its receive buffer is armed first with bytes that fail the
+// check that follows (the complement of the source for a comparison or a verify, zeros for a blank
+// check), and one that fails or is refused fails that check. Only pieces read back and matched are
+// painted verified or already held.
 //
 // With options.skipHeldBlocks the comparison runs block by block, just before the block would be
 // erased (or handed to OnceFlash), after the table and the send buffer have been checked: it shows

@@ -28,21 +28,49 @@ Piece PieceOf(uint32_t blockSize, uint32_t index) {
   return piece;
 }
 
-bool ReadFlashPiece(BiosCaller& caller, uint32_t linear, uint32_t count) {
+bool ReadFlashPiece(BiosCaller& caller, uint32_t linear, uint32_t count, const uint8_t* armed) {
+  if (!caller.ArmReceiveBuffer(armed, count)) return false;
   caller.SetParams({linear, count, 0, 0, 0, 0, 0, 0});
   if (!caller.Call(biosfn::kReadFlash).Succeeded()) return false;
   // A failed fetch leaves the reply holding an earlier piece, which says nothing about this one.
   return caller.FetchReceiveBuffer();
 }
 
+namespace {
+
+using PieceBytes = std::array<uint8_t, kTransferSize>;
+
+PieceBytes Filled(uint8_t value) {
+  PieceBytes bytes;
+  bytes.fill(value);
+  return bytes;
+}
+
+// True when two reads of the piece, armed differently, handed back the same bytes, which are then
+// in `into`.
+bool ReadPieceTwice(BiosCaller& caller, uint32_t linear, uint32_t count, uint8_t* into) {
+  static constexpr uint8_t kFirstArm = 0x55, kSecondArm = 0xAA;
+  const PieceBytes first = Filled(kFirstArm), second = Filled(kSecondArm);
+  if (!ReadFlashPiece(caller, linear, count, first.data())) return false;
+  PieceBytes once;
+  std::memcpy(once.data(), caller.Received(), count);
+  if (!ReadFlashPiece(caller, linear, count, second.data())) return false;
+  if (std::memcmp(once.data(), caller.Received(), count) != 0) return false;
+  std::memcpy(into, once.data(), count);
+  return true;
+}
+
+}  // namespace
+
 uint32_t ReadFlashBlock(BiosCaller& caller, const FlashBlockRecord& block, uint8_t* buffer) {
   uint32_t pieces = PieceCount(block.BlockSize);
   uint32_t done = 0;
   for (uint32_t attempt = 0; attempt < pieces; ++attempt) {
     Piece piece = PieceOf(block.BlockSize, done);
-    if (!ReadFlashPiece(caller, block.LinearPtr + piece.offset, piece.count)) continue;
-    std::memcpy(buffer + block.FileOffset + piece.offset, caller.Received(), piece.count);
-    ++done;
+    if (ReadPieceTwice(caller, block.LinearPtr + piece.offset, piece.count,
+                       buffer + block.FileOffset + piece.offset)) {
+      ++done;
+    }
   }
   return pieces - done;
 }

@@ -37,16 +37,22 @@ uint32_t PieceCount(uint32_t blockSize);
 Piece PieceOf(uint32_t blockSize, uint32_t index);
 
 // Reads `count` bytes (at most kTransferSize) of the part at `linear` with ReadFlash, within an
-// open session; the bytes are then at caller.Received(). False when the BIOS refused or the driver
-// did not hand the receive buffer over: the buffer then still holds an earlier read, which proves
-// nothing about this piece.
-[[nodiscard]] bool ReadFlashPiece(BiosCaller& caller, uint32_t linear, uint32_t count);
+// open session; the bytes are then at caller.Received(). The receive buffer is first armed with
+// the `count` bytes of `armed`, which the caller chooses so that they cannot pass the check that
+// follows (the complement of what it expects, say): a BIOS that answers success without writing
+// the buffer then hands back bytes that fail, never an earlier piece that might pass. False when
+// the arming, the call or the fetch was refused: the bytes prove nothing about this piece.
+[[nodiscard]] bool ReadFlashPiece(BiosCaller& caller, uint32_t linear, uint32_t count,
+                                  const uint8_t* armed);
 
-// Reads one block out of the part into buffer + FileOffset, piece by piece. A failed read is tried
-// again by the next attempt, and a block gets as many attempts as it has pieces, so every failure
-// leaves the block's last piece unread (the buffer keeps what it held there). Answers the number
-// of pieces left unread: 0 for a whole block. The caller makes sure the block lies inside the
-// buffer (BlockInside).
+// Reads one block out of the part into buffer + FileOffset, piece by piece, when nothing tells
+// what the part should hold (a backup, the read-back of the installed BIOS): every piece is read
+// twice, the receive buffer armed with two patterns that differ in every bit, and taken only when
+// both reads agree, so a read that writes the buffer wholly or partly not at all cannot pass. A
+// failed piece is tried again by the next attempt, and a block gets as many attempts as it has
+// pieces, so every failure leaves the block's last piece unread (the buffer keeps what it held
+// there). Answers the number of pieces left unread: 0 for a whole block. The caller makes sure the
+// block lies inside the buffer (BlockInside).
 uint32_t ReadFlashBlock(BiosCaller& caller, const FlashBlockRecord& block, uint8_t* buffer);
 
 }  // namespace ql

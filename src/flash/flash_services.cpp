@@ -1,5 +1,7 @@
 #include "flash/flash_services.h"
 
+#include "flash/once_flash.h"
+
 namespace ql {
 
 Outcome OpenFlashSession(FlashServices& flash, WindowHandle owner, uint32_t romSize) {
@@ -16,8 +18,13 @@ Outcome CheckSendBuffer(FlashServices& flash, WindowHandle owner,
   bool programs = false;
   for (const TreatedBlock& t : treated) programs = programs || t.treatment.program;
   if (!programs || flash.caller.ProbeSendBuffer()) return Outcome::kDone;
+  return StopJob(flash, owner, {kMsgSendBufferUnusable});
+}
+
+Outcome StopJob(FlashServices& flash, WindowHandle owner, const JobStop& stop) {
   if (flash.session.Disconnect(owner) == Outcome::kFatal) return Outcome::kFatal;
-  ProgramMessage(flash.desktop, owner, kMsgSendBufferUnusable, kMbIconHand);
+  flash.desktop.ShowMessageBox(owner, stop.text, stop.caption, stop.style);
+  if (stop.held != nullptr) stop.held->Release();
   flash.progress.Rest();
   return Outcome::kFailed;
 }

@@ -32,6 +32,21 @@ struct FlashServices {
 // program cannot go on from.
 Outcome OpenFlashSession(FlashServices& flash, WindowHandle owner, uint32_t romSize);
 
+class OnceFlashMemory;
+
+// Why a job stops, and what it shows.
+struct JobStop {
+  const char* text = nullptr;
+  uint32_t style = kMbIconHand;
+  const char* caption = kProgramName;
+  OnceFlashMemory* held = nullptr;  // kernel memory the job holds, given back after the box
+};
+
+// The one way a job that cannot go on ends: the session closed, the message shown, what it held
+// in the driver given back, the progress display put at rest. kFailed; kFatal when the session
+// could not be closed (that has shown its own message, and nothing more is shown).
+Outcome StopJob(FlashServices& flash, WindowHandle owner, const JobStop& stop);
+
 // Shown when the send buffer does not take a piece as handed; caption "Quorrelite", stop icon.
 inline constexpr const char* kMsgSendBufferUnusable =
     "Can not hand the data to program to the BIOS!!\nNothing was flashed!!";
@@ -39,8 +54,7 @@ inline constexpr const char* kMsgSendBufferUnusable =
 // Within an open session, before anything is erased: when a block of `treated` is to be programmed
 // piece by piece, probes that the driver fills the send buffer as asked (BiosCaller::
 // ProbeSendBuffer). A driver that does not would stop the flash after a block was already erased.
-// kDone when it does or nothing is programmed; kFailed with the session closed and the message
-// shown; kFatal when the session could not be closed.
+// kDone when it does or nothing is programmed; otherwise the job is stopped (StopJob).
 Outcome CheckSendBuffer(FlashServices& flash, WindowHandle owner,
                         std::span<const TreatedBlock> treated);
 

@@ -26,11 +26,10 @@ OnceFlashMemory::~OnceFlashMemory() {
   Release();
 }
 
-void OnceFlashMemory::WriteEntry(uint32_t linear, uint32_t physical) {
+bool OnceFlashMemory::WriteEntry(uint32_t linear, uint32_t physical) {
   uint8_t entry[kEntrySize];
   PutLe32(entry, physical);
-  // A write the driver refused is not seen here: with the verify on, the block then fails it.
-  (void)link_.WriteMemory(linear, entry, kEntrySize);
+  return link_.WriteMemory(linear, entry, kEntrySize);
 }
 
 bool OnceFlashMemory::Fail(Desktop& desktop, WindowHandle owner, const char* text) {
@@ -60,7 +59,9 @@ bool OnceFlashMemory::Prepare(Desktop& desktop, Progress& progress, WindowHandle
     pageTablePhysical_[t] = table.physical;
   }
   for (uint32_t t = 0; t < pageTableCount_; ++t) {
-    WriteEntry(directoryLinear_ + kEntrySize * t, pageTablePhysical_[t]);
+    if (!WriteEntry(directoryLinear_ + kEntrySize * t, pageTablePhysical_[t])) {
+      return Fail(desktop, owner, kMsgOnceTableEntry);
+    }
   }
 
   progress.SetPhase(ProgressPhase::kPreparing);
@@ -71,12 +72,18 @@ bool OnceFlashMemory::Prepare(Desktop& desktop, Progress& progress, WindowHandle
       return Fail(desktop, owner, kMsgOnceKernelMemory);
     }
     pages_[p] = page.linear;
-    WriteEntry(pageTableLinear_[p / kPageTableEntries] + kEntrySize * (p % kPageTableEntries),
-               page.physical);
+    if (!WriteEntry(pageTableLinear_[p / kPageTableEntries] + kEntrySize * (p % kPageTableEntries),
+                    page.physical)) {
+      progress.Rest();
+      return Fail(desktop, owner, kMsgOnceTableEntry);
+    }
     // Wide: an offset near the top of 32 bits must not wrap back inside the source.
     uint64_t from = static_cast<uint64_t>(fileOffset) + static_cast<uint64_t>(p) * kPageSize;
-    if (from + kPageSize > sourceSize) return Fail(desktop, owner, kMsgOnceCopy);
-    (void)link_.WriteMemoryBulk(page.linear, source + from, kPageSize);
+    if (from + kPageSize > sourceSize ||
+        !link_.WriteMemoryBulk(page.linear, source + from, kPageSize)) {
+      progress.Rest();
+      return Fail(desktop, owner, kMsgOnceCopy);
+    }
     progress.SetPercent(p, pageCount);
   }
   progress.Rest();
@@ -84,17 +91,18 @@ bool OnceFlashMemory::Prepare(Desktop& desktop, Progress& progress, WindowHandle
 }
 
 void OnceFlashMemory::Release() {
-  for (uint32_t& page : pages_) {
-    if (page == 0) continue;
-    link_.FreeKernelMemory(page);
-    page = 0;
-  }
+  // A free the driver refuses leaves the memory to it; the program forgets it all the same.
+  auto free = [this](uint32_t& linear) {
+    if (linear != 0) (void)link_.FreeKernelMemory(linear);
+    linear = 0;
+  };
+  for (uint32_t& page : pages_) free(page);
   pages_.reset();
-  if (directoryLinear_ != 0) link_.FreeKernelMemory(directoryLinear_);
-  directoryLinear_ = directoryPhysical_ = 0;
+  free(directoryLinear_);
+  directoryPhysical_ = 0;
   for (uint32_t t = 0; t < kMaxPageTables; ++t) {
-    if (pageTableLinear_[t] != 0) link_.FreeKernelMemory(pageTableLinear_[t]);
-    pageTableLinear_[t] = pageTablePhysical_[t] = 0;
+    free(pageTableLinear_[t]);
+    pageTablePhysical_[t] = 0;
   }
 }
 

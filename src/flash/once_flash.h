@@ -19,6 +19,9 @@ inline constexpr const char* kMsgOnceTooLarge = "Did not support ROM size greate
 inline constexpr const char* kMsgOncePagePointer = "Failed to get page pointer";
 inline constexpr const char* kMsgOnceKernelMemory = "Failed to allocate kernal memory";
 inline constexpr const char* kMsgOnceCopy = "copy Rom file to once flash memory error";
+// A directory or page-table entry the driver refused to write: the BIOS would follow whatever the
+// entry held before.
+inline constexpr const char* kMsgOnceTableEntry = "Failed to write page table of once flash memory";
 
 // One page table maps 4 MiB; four bound an at-once block at 16 MiB.
 inline constexpr uint32_t kBytesPerPageTable = kPageTableEntries * kPageSize;
@@ -38,7 +41,9 @@ class OnceFlashMemory {
   // source. True when ready; false after a failure, whose message has been shown and whose memory
   // has all been given back. A page is copied only when all of its 4096 bytes lie inside the
   // `sourceSize` bytes of the source; otherwise the preparation fails rather than read past the
-  // source.
+  // source. Every allocation, entry and page the driver refuses fails it too: a refused
+  // allocation would otherwise alias pages, and a refused write would leave the BIOS a page that
+  // does not hold the source, with nothing to tell when the verify is off.
   [[nodiscard]] bool Prepare(Desktop& desktop, Progress& progress, WindowHandle owner,
                              uint32_t blockSize, uint32_t fileOffset, const uint8_t* source,
                              uint32_t sourceSize);
@@ -52,8 +57,8 @@ class OnceFlashMemory {
   void Release();
 
  private:
-  // Writes one 4-byte entry of the directory or a page table.
-  void WriteEntry(uint32_t linear, uint32_t physical);
+  // Writes one 4-byte entry of the directory or a page table; false when the driver refused.
+  bool WriteEntry(uint32_t linear, uint32_t physical);
   // Gives back whatever exists, finished or not, shows `text` and answers false.
   bool Fail(Desktop& desktop, WindowHandle owner, const char* text);
 

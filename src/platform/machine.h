@@ -44,9 +44,12 @@ class Machine {
   virtual void DestroyDeviceSet(DeviceSetHandle set) = 0;
   virtual bool OpenDevice(const char* path, DeviceHandle* device) = 0;
 
-  // One buffered, synchronous device control call.
+  // One buffered, synchronous device control call: false when the driver refused it (the reply
+  // then holds nothing of this request), otherwise *returned is the count of reply bytes the
+  // driver handed back, which may be fewer than asked.
   virtual bool DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request,
-                             uint32_t requestSize, uint8_t* reply, uint32_t replySize) = 0;
+                             uint32_t requestSize, uint8_t* reply, uint32_t replySize,
+                             uint32_t* returned) = 0;
 
   virtual PowerStatus GetPowerStatus() = 0;
   // Enables the shutdown privilege where the platform has one; false when it was refused.

@@ -25,7 +25,9 @@ bool ReadSystemBcpSys(DriverLink& link, uint32_t segment, BcpSysBlock* block) {
   // A block that would run past the end of the mapping cannot be read whole; the driver would
   // read memory outside the segment.
   if (offset > kBiosSegmentLength - bcpsys::kSize) return false;
-  *block = ParseBcpSys(link.ReadMemory(segment + offset, bcpsys::kSize));
+  const uint8_t* read = link.ReadMemory(segment + offset, bcpsys::kSize);
+  if (read == nullptr) return false;
+  *block = ParseBcpSys(read);
   return true;
 }
 

@@ -24,8 +24,8 @@ struct BcpSysBlock {
 BcpSysBlock ParseBcpSys(const uint8_t* bytes);
 
 // Finds and reads the running BIOS's BCPSYS block through the mapped segment at linear `segment`:
-// true when read into *block; false when the driver finds no "BCPSYS" or finds it too near the
-// end of the segment to hold a whole block.
+// true when read into *block; false when the driver finds no "BCPSYS", finds it too near the
+// end of the segment to hold a whole block, or does not hand the block over.
 [[nodiscard]] bool ReadSystemBcpSys(DriverLink& link, uint32_t segment, BcpSysBlock* block);
 
 }  // namespace ql

@@ -23,11 +23,13 @@ class HandoverFailingMachine final : public RecordingMachine {
   uint32_t failCode = 0;
   int skip = 0;
   bool DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request, uint32_t size,
-                     uint8_t* reply, uint32_t replySize) override {
+                     uint8_t* reply, uint32_t replySize, uint32_t* returned) override {
     if (code != failCode || size != kBulkBlockSize || skip-- > 0) {
-      return RecordingMachine::DeviceControl(device, code, request, size, reply, replySize);
+      return RecordingMachine::DeviceControl(device, code, request, size, reply, replySize,
+                                             returned);
     }
     failCode = 0;
+    *returned = 0;
     return false;
   }
 };
@@ -151,8 +153,9 @@ TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
       // With the verify off nothing else would notice a piece programmed from stale data.
       {.name = "a send buffer not handed over", .verify = false, .blank = false, .refusedTransfer = kIoctlWriteMemory,
        .messages = {Stop("Can not hand the data to program to the BIOS!!\nNothing was flashed!!"), failed}, .erases = 0},
+      // The probe's, then the comparison's arming of the receive buffer.
       {.name = "a send buffer refused after the probe", .verify = false, .blank = false, .refusedTransfer = kIoctlWriteMemory,
-       .skip = 1, .messages = {Stop("Can not hand the data to program to the BIOS!!\nThe flash was stopped!!"), failed}},
+       .skip = 2, .messages = {Stop("Can not hand the data to program to the BIOS!!\nThe flash was stopped!!"), failed}},
       {.name = "blocks beyond the image", .restAttrib = 0, .padded = true,
        .messages = {Stop("The flash blocks of the BIOS reach beyond the rom image!!\nNothing was flashed!!"), failed}, .erases = 0},
       {.name = "an at-once block of part of a page", .first = Block(6144, 0, 4),

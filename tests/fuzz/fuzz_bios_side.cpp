@@ -37,8 +37,10 @@ class LyingMachine final : public testing::RecordingMachine {
   LyingMachine(sim::SimMachine& sim, Input& lies) : RecordingMachine(sim), sim_(sim), lies_(lies) {}
 
   bool DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request,
-                     uint32_t requestSize, uint8_t* reply, uint32_t replySize) override {
-    const bool done = sim_.DeviceControl(device, code, request, requestSize, reply, replySize);
+                     uint32_t requestSize, uint8_t* reply, uint32_t replySize,
+                     uint32_t* returned) override {
+    const bool done =
+        sim_.DeviceControl(device, code, request, requestSize, reply, replySize, returned);
     if (code == kIoctlWriteMemory && GetLe32(request + wire::kWriteCount) == biosparam::kSize) {
       std::memcpy(params_, request + wire::kWriteData, biosparam::kSize);
     } else if (code == kIoctlTriggerBiosCall) {

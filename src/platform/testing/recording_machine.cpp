@@ -5,8 +5,9 @@
 namespace ql::testing {
 
 bool RecordingMachine::DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request,
-                                     uint32_t requestSize, uint8_t* reply, uint32_t replySize) {
-  bool done = inner_.DeviceControl(device, code, request, requestSize, reply, replySize);
+                                     uint32_t requestSize, uint8_t* reply, uint32_t replySize,
+                                     uint32_t* returned) {
+  bool done = inner_.DeviceControl(device, code, request, requestSize, reply, replySize, returned);
   calls.push_back({code, {request, request + requestSize}, {reply, reply + replySize}});
   return done;
 }

@@ -38,7 +38,8 @@ class RecordingMachine : public Machine {
     return inner_.OpenDevice(path, device);
   }
   bool DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request,
-                     uint32_t requestSize, uint8_t* reply, uint32_t replySize) override;
+                     uint32_t requestSize, uint8_t* reply, uint32_t replySize,
+                     uint32_t* returned) override;
   PowerStatus GetPowerStatus() override { return inner_.GetPowerStatus(); }
   bool EnableShutdownPrivilege() override { return inner_.EnableShutdownPrivilege(); }
   bool ExitWindows(uint32_t flags) override { return inner_.ExitWindows(flags); }

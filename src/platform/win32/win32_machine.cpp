@@ -74,10 +74,13 @@ bool Win32Machine::OpenDevice(const char* path, DeviceHandle* device) {
 }
 
 bool Win32Machine::DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request,
-                                 uint32_t requestSize, uint8_t* reply, uint32_t replySize) {
-  DWORD returned = 0;
-  return DeviceIoControl(device, code, const_cast<uint8_t*>(request), requestSize, reply, replySize,
-                         &returned, nullptr) != FALSE;
+                                 uint32_t requestSize, uint8_t* reply, uint32_t replySize,
+                                 uint32_t* returned) {
+  DWORD count = 0;
+  const bool done = DeviceIoControl(device, code, const_cast<uint8_t*>(request), requestSize, reply,
+                                    replySize, &count, nullptr) != FALSE;
+  *returned = done ? static_cast<uint32_t>(count) : 0;
+  return done;
 }
 
 PowerStatus Win32Machine::GetPowerStatus() {

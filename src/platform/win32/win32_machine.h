@@ -17,7 +17,8 @@ class Win32Machine final : public Machine {
   void DestroyDeviceSet(DeviceSetHandle set) override;
   bool OpenDevice(const char* path, DeviceHandle* device) override;
   bool DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request,
-                     uint32_t requestSize, uint8_t* reply, uint32_t replySize) override;
+                     uint32_t requestSize, uint8_t* reply, uint32_t replySize,
+                     uint32_t* returned) override;
   PowerStatus GetPowerStatus() override;
   bool EnableShutdownPrivilege() override;
   bool ExitWindows(uint32_t flags) override;
