@@ -154,10 +154,16 @@ void ShowDmiForMode(DmiStrings& dmi, RomImage& image, DmiModeValue mode, DmiFiel
 }
 
 void DmiEntryFieldLimits(const SystemDmiRecord& system, uint32_t (&limits)[kDmiEntryFieldCount]) {
-  limits[0] = LimitOf(system.Manufacturer.Length());
-  limits[1] = LimitOf(system.Product.Length());
-  limits[2] = LimitOf(system.Version.Length());
-  limits[3] = LimitOf(system.SystemSerial.Length());
+  // Without the running BIOS's strings (a segment that could not be copied whole) their lengths
+  // are not known here: a limit of 0 would turn whatever is typed into blanks over the installed
+  // strings. The DMI-only flash fits the text to the lengths it reads from the part itself.
+  auto limit = [&system](const DmiStringCopy& copy) {
+    return system.SystemDmiPresent ? LimitOf(copy.Length()) : kDmiCopySize - 1;
+  };
+  limits[0] = limit(system.Manufacturer);
+  limits[1] = limit(system.Product);
+  limits[2] = limit(system.Version);
+  limits[3] = limit(system.SystemSerial);
   limits[4] = kEnteredUuidLength;
 }
 

@@ -68,8 +68,9 @@ bool DmiEntryFieldsEnabled(DmiModeValue mode);
 void ShowDmiForMode(DmiStrings& dmi, RomImage& image, DmiModeValue mode, DmiFieldTexts* shown);
 
 // The characters each entry field takes: the running BIOS's own string lengths (a longer string
-// would not fit where the flash writes it) and 16 for the UUID. 0 leaves a field without a limit
-// of its own; no limit is larger than the record can keep.
+// would not fit where the flash writes it) and 16 for the UUID; without the running BIOS's strings,
+// what the record can keep. 0 leaves a field without a limit of its own; no limit is larger than
+// the record can keep.
 void DmiEntryFieldLimits(const SystemDmiRecord& system, uint32_t (&limits)[kDmiEntryFieldCount]);
 
 // OK: in NewStrings mode the typed texts become EnteredDmi, each cut to its field's limit; then the

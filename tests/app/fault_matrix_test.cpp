@@ -7,14 +7,19 @@
 #include <fstream>
 #include <numeric>
 
+#include "flash/backup.h"
+#include "platform/bytes.h"
 #include "support/program_fixture.h"
 
 namespace ql::testing {
 namespace {
 
-constexpr uint32_t kBlock = 0x10000, kSegment = 0x70000, kPart = 0x80000;
+constexpr uint32_t kBlock = 0x10000, kSegment = 0x70000, kPart = 0x80000, kChanged = 0x60000;
 const std::string kAnswers[] = {"ok", "cancel", "abort", "retry", "ignore"};  // kIdOk, ...
 const std::string kOwnKeys = "answer password_typed shutdown_box image backup_file running ";
+// The images a flash job loads: one that differs from the installed BIOS in every block, the
+// installed BIOS itself, and the installed BIOS with one block changed.
+const std::string kImages[] = {"", " on installed", " on one changed"};
 const std::string kRebuild =
     "QL_FAULT_MATRIX=bench/fault-matrix.md build/gcc/quorrelite_app_tests "
     "--gtest_filter=FaultMatrix.*";
@@ -41,10 +46,17 @@ class FaultMatrix : public ProgramTest {
     desktop = ScriptedDesktop{};
     files.failOpen = files.failReadOpen = {};
     files.failWriteOnCall = 0;
-    std::filesystem::remove(backupPath_);
+    // A backup made earlier is there to be overwritten, and must survive whatever happens.
+    TempFolder::WriteFile(backupPath_, earlier_);
+    std::filesystem::remove(backupPath_ + ".new");
     std::filesystem::remove(ProgramFile("Logfile"));
+    desktop.standingAnswers[kMsgOverwriteQuestion] = kIdOk;
     desktop.saveFileAnswers = {backupPath_};
-    desktop.openFileAnswers = {imagePath_};
+    desktop.standingAnswers[kMsgSameDateQuestion] = kIdOk;
+    const size_t image = job.find(kImages[2]) != std::string::npos   ? 2
+                         : job.find(kImages[1]) != std::string::npos ? 1
+                                                                     : 0;
+    desktop.openFileAnswers = {imagePaths_[image]};
     sim::SimProfile profile;
     Bytes running = installed_;
     bool backupWriteFails = false;
@@ -58,10 +70,10 @@ class FaultMatrix : public ProgramTest {
         desktop.messageAnswers.push_back(std::find(kAnswers, kAnswers + 5, value) - kAnswers + 1);
       if (key == "password_typed") desktop.passwordAnswers.push_back(value);
       if (key == "shutdown_box") desktop.shutdownAnswers = {ShutdownBoxEnd::kNotShown};
-      if (key == "image") files.failReadOpen.insert(imagePath_);
+      if (key == "image") files.failReadOpen.insert(imagePaths_[image]);
       if (value == "cancelled") desktop.saveFileAnswers = {std::nullopt};
-      if (value == "uncreatable") files.failOpen.insert(backupPath_);
-      if (key == "running") running = noServices_;
+      if (value == "uncreatable") files.failOpen = {backupPath_, backupPath_ + ".new"};
+      if (key == "running") running = value == "without DMI places" ? noDmiPlaces_ : noServices_;
       backupWriteFails = backupWriteFails || value == "unwritable";
       std::string error;
       const bool own = kOwnKeys.find(key + " ") != std::string::npos;
@@ -75,7 +87,7 @@ class FaultMatrix : public ProgramTest {
     TempFolder::WriteFile(ProgramFile("brimlet.ini"),
                           {has("+backup"), verify, has("+blank") || !flash, 1});
     const std::optional<int> ended = ExitStatusOf([&] {
-      Run(factory ? "/M " + imagePath_ : "");
+      Run(factory ? "/M " + imagePaths_[image] : "");
       if (backupWriteFails) files.failWriteOnCall = files.writes + 2;
       if (flash) program->LoadCommand(nullptr);
       if (dmiOnly) {
@@ -89,7 +101,7 @@ class FaultMatrix : public ProgramTest {
     });
 
     // What the job meant to write, from the part as it was (bits stuck in it too), and from where.
-    Bytes target = dmiOnly || backupOnly ? before : newer_, backup = before;
+    Bytes target = dmiOnly || backupOnly ? before : images_[image], backup = before;
     for (uint32_t n = kSegment; n < kPart && dmiOnly; ++n) {
       if (typed_[n] != installed_[n]) target[n] = typed_[n];
     }
@@ -110,9 +122,10 @@ class FaultMatrix : public ProgramTest {
       boxes += (boxes.empty() ? "\"" : "; \"") + Escaped(m.text) + style +
                (m.caption == kProgramName ? "" : " [" + m.caption + "]");
     }
-    const bool backedUp = std::filesystem::exists(backupPath_), fatal = ended == kExitFatal;
-    // Only a read-back sees bits a part takes wrongly without a word; the verify is that read-back.
-    const bool unverified = claimed && !verify && fault.find("stuck_") != std::string::npos;
+    const Bytes kept = TempFolder::ReadFile(backupPath_);
+    const bool backedUp = kept == backup, fatal = ended == kExitFatal;
+    // Only a read-back sees what a part takes wrongly without a word; the verify is that read-back.
+    const bool unverified = claimed && !verify && profile.SilentWriteFaults();
 
     std::string outcome = fatal ? "fatal" : claimed ? "success" : "failed";
     if (!fatal && !claimed && Part() == before && sim->Bios().Tally().erases == 0) {
@@ -124,7 +137,8 @@ class FaultMatrix : public ProgramTest {
       outcome += flags == kEwxReboot ? ", restart" : ", power off";
 
     EXPECT_TRUE(!claimed || unverified || Part() == target) << "a success that is not one";
-    EXPECT_TRUE(!backedUp || TempFolder::ReadFile(backupPath_) == backup) << "a wrong backup";
+    EXPECT_TRUE(backedUp || kept == earlier_) << "the earlier backup lost or a wrong backup";
+    EXPECT_FALSE(std::filesystem::exists(backupPath_ + ".new"));
     if (!refusal.empty() || backupOnly) {  // a job that says it wrote nothing wrote nothing
       EXPECT_EQ(sim->Bios().Tally().erases, 0u) << refusal;
       EXPECT_TRUE(Part() == before) << refusal;
@@ -152,19 +166,43 @@ class FaultMatrix : public ProgramTest {
       part = std::to_string(off) + " bytes not as meant";
     }
     const std::string log = TempFolder::ReadText(ProgramFile("Logfile"));
+    const sim::SimTally& tally = sim->Bios().Tally();
     return " | " + outcome + (unverified ? " (UNVERIFIED)" : "") + " | " +
            (status ? std::to_string(*status) : "-") + " | " + part + (backedUp ? ", backup" : "") +
-           " | " + boxes + (factory ? " log \"" + Escaped(log) + "\"" : "") + " |\n";
+           " | " + std::to_string(tally.erases) + " | " +
+           std::to_string(tally.bytesProgrammed / 1024) + " | " + boxes +
+           (factory ? " log \"" + Escaped(log) + "\"" : "") + " |\n";
   }
 
   const Bytes installed_ = Part();
   const Bytes newer_ = BuildImage({.buildDate = "06/01/06", .fillSeed = 7});
+  // The installed BIOS whose block 6 starts with the piece that ends block 5, so that a read of
+  // it that hands back nothing leaves the receive buffer holding just what the image wants there.
+  const Bytes oneChanged_ = [this] {
+    Bytes image = installed_;
+    std::copy_n(installed_.begin() + kChanged - kTransferSize, kTransferSize,
+                image.begin() + kChanged);
+    return image;
+  }();
+  const Bytes images_[3] = {newer_, installed_, oneChanged_};
+  const std::string imagePaths_[3] = {folder.Write("new.rom", newer_),
+                                      folder.Write("installed.rom", installed_),
+                                      folder.Write("changed.rom", oneChanged_)};
+  const Bytes earlier_ = Bytes(kPart, 0x42);
   // The installed BIOS with the strings and UUID the DMI-only job types, as long as the old ones.
   const Bytes typed_ = BuildImage(
       {.dmi = {"SN-0000000", "Acme Systems Co", "AC-900", "Rev 2.0", "SYS-1234567", "CH-0000000"},
        .uuid = {'U', 'U', 'I', 'D', '-', 'O', 'F', '-', 'T', 'H', 'E', '-', 'R', 'O', 'M', '!'}});
   const Bytes noServices_ = BuildImage({.withFex = false});
-  const std::string imagePath_ = folder.Write("new.rom", newer_);
+  // A BIOS whose DMI block names no place for the strings a person types, and has no UUID field.
+  const Bytes noDmiPlaces_ = [] {
+    Bytes image = BuildImage({.hasUuidField = false});
+    const int64_t dmi = sim::InspectRom(image).dmiAt;
+    using enum DmiStringId;
+    for (DmiStringId id : {kManufacturer, kProduct, kVersion, kSystemSerial})
+      PutLe16(image.data() + dmi + kDmiStringOffsetField[static_cast<uint32_t>(id)], 0);
+    return image;
+  }();
   const std::string backupPath_ = folder.Path("bios.bak");
 };
 
@@ -190,12 +228,20 @@ TEST_F(FaultMatrix, NoFaultEndsInASuccessThatIsNotOneAndARefusalTouchesNothing) 
       "read_fails_at = @ + disconnect_refusal = Flash part busy;"
       "erase_fails_at = @ + program_fails_at = @;"
       "power = low + answer = ignore + program_fails_at = @;backup_file = unwritable + power = low;"
-      "password = 4711 + password_typed = 4711 + stuck_low = @:0xFF;";
-  std::vector<std::string> jobs = {"/M", "/M -verify", "backup", "DMI only"};
-  for (int o = 0; o < 8; ++o) {  // every choice of backup, verify and blank check
-    jobs.insert(jobs.begin() + o, std::string("flash") + (o & 4 ? " +backup" : "") +
-                                      (o & 2 ? " +verify" : "") + (o & 1 ? " +blank" : ""));
+      "password = 4711 + password_typed = 4711 + stuck_low = @:0xFF;"
+      // The driver and the BIOS answer, and lie.
+      "silent_read_at = 0x60000;short_bulk_reads_after = 20;allocation_refused_after = 10;"
+      "bulk_write_refused_after = 5;programmed_but_not_written_at = @;"
+      "segment_read_fails_at = 0xA000;running = without DMI places;";
+  std::vector<std::string> jobs;
+  for (const std::string& image : kImages) {
+    for (int o = 0; o < 8; ++o) {  // every choice of backup, verify and blank check
+      jobs.push_back(std::string("flash") + (o & 4 ? " +backup" : "") + (o & 2 ? " +verify" : "") +
+                     (o & 1 ? " +blank" : "") + image);
+    }
+    jobs.insert(jobs.end(), {"/M" + image, "/M -verify" + image});
   }
+  jobs.insert(jobs.end(), {"backup", "DMI only"});
   // A byte the installed BIOS, the newer image and the typed one hold as neither 0x00 nor 0xFF,
   // so that bits stuck either way show there whatever is written.
   uint32_t at = kSegment + 0x1000;
@@ -210,7 +256,9 @@ TEST_F(FaultMatrix, NoFaultEndsInASuccessThatIsNotOneAndARefusalTouchesNothing) 
   for (size_t from = 0, end; (end = faults.find(';', from)) != std::string::npos; from = end + 1) {
     std::string fault = faults.substr(from, end - from);
     report +=
-        "\n## " + fault + "\n\n| job | outcome | exit | part | boxes |\n|---|---|---|---|---|\n";
+        "\n## " + fault +
+        "\n\n| job | outcome | exit | part | erases | KiB programmed | boxes |\n"
+        "|---|---|---|---|---|---|---|\n";
     for (size_t n; (n = fault.find('@')) != std::string::npos;) fault.replace(n, 1, hex);
     std::vector<std::pair<std::string, std::string>> rows;  // jobs that ended alike share a row
     for (const std::string& job : jobs) {

@@ -39,6 +39,9 @@ int FirstButton(uint32_t style) {
 int ScriptedDesktop::ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
                                     uint32_t style) {
   messages.push_back(MessageRecord{text, caption, style, owner});
+  if (auto standing = standingAnswers.find(text); standing != standingAnswers.end()) {
+    return standing->second;
+  }
   if (messageAnswers.empty()) return FirstButton(style);
   int a = messageAnswers.front();
   messageAnswers.pop_front();

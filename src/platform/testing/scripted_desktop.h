@@ -26,6 +26,8 @@ class ScriptedDesktop final : public Desktop {
  public:
   // Answers for message boxes, in order; when empty a box is answered with its first button.
   std::deque<int> messageAnswers;
+  // Boxes whose text is here always get this answer, whatever the queue holds.
+  std::map<std::string, int> standingAnswers;
   // Names chosen in file dialogs; nullopt = cancelled. When empty the dialog is cancelled.
   std::deque<std::optional<std::string>> openFileAnswers;
   std::deque<std::optional<std::string>> saveFileAnswers;
