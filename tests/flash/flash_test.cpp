@@ -129,14 +129,15 @@ TEST_F(FlashTest, EachAttribTreatsItsBlockAsItSaysAndTheMapShowsItsLastStep) {
 TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
   // The faults the simulated machine plays on its own are held by the fault matrix; these need a
   // table, an image or a driver of their own.
-  sim::SimProfile stuckHigh;
+  sim::SimProfile stuckHigh, pageRefused;
   stuckHigh.stuckBits = {{0x1345, 0x01, true}};
+  pageRefused.bulkWriteRefusedAfter = 5;
   const MessageRecord failed = Stop(kMsgFlashFailed), verify = Stop("Verify failed!!!");
   struct Case {
     const char* name;
     sim::SimProfile profile = {};
     sim::BlockSpec first = Block(kBlock, 0, 0);
-    uint32_t restAttrib = 2;  // of the part after the first two blocks
+    uint32_t secondAttrib = 0, restAttrib = 2;  // of the second block, of the part after it
     bool verify = true, blank = true, padded = false;
     uint32_t refusedTransfer = 0;  // the driver refuses the skip+1-th bulk one of this code
     int skip = 0;
@@ -163,13 +164,19 @@ TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
       // A LinearPtr outside the part: the BIOS refuses with a Status of its own.
       {.name = "at-once refused", .first = {kBlock, 0, 0x1000, false, 4},
        .messages = {Stop("Once flash failed!!", "Error Message"), failed}, .erases = 0},
+      // The only block at once: the comparison's arming, then four pages, then a page refused. The
+      // BIOS would flash a page that never received the image, and only a verify could tell.
+      {.name = "an at-once page refused", .profile = pageRefused, .first = Block(kBlock, 0, 2),
+       .secondAttrib = 4, .verify = false,
+       .messages = {Stop("copy Rom file to once flash memory error", "Error Message"),
+                    Stop("Once flash pre-process failed", "Error"), failed}, .erases = 0},
   };
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const Bytes before = c.padded ? PartLargerThanTheRom() : installed_;
     const uint32_t size = static_cast<uint32_t>(before.size());
-    Start(Table({c.first, Block(kBlock, kBlock, 0),
+    Start(Table({c.first, Block(kBlock, kBlock, c.secondAttrib),
                  Block(size - 2 * kBlock, 2 * kBlock, c.restAttrib)},
                 c.profile),
           c.verify, c.blank, &newer_, &before);
