@@ -2,13 +2,16 @@
 // block and receive buffer of every BIOS call. The program runs a flash, a factory flash, a backup
 // or a DMI-only flash on the simulated machine. Whatever the BIOS says, no access leaves a buffer,
 // every erase and program lies in a block of the program's table inside what it flashes, and a
-// job that reports success left its blocks holding what it meant, when the BIOS told the truth
-// about the erases, programs and reads. Input: a job byte (bits 0-1 the job, 2-4 backup, verify,
-// blank check, 5 the image's strings), a count of segment edits (u16 offset, length, bytes), then
-// per call a kind byte: bit 0 a status (bit 1 a valid signature; status and code bytes), bit 2 the
-// receive buffer's first bytes (a count, the bytes). Calls past the input's end are told truly.
+// job that reports success left its blocks holding what it meant: every block when the BIOS lied
+// only by reporting failures, every block but those a lie claimed success or handed bytes for.
+// Input: a job byte (bits 0-1 the job, 2-4 backup, verify, blank check, 5 the image's strings), a
+// count of segment edits (u16 offset, length, bytes), then per call a kind byte: bit 0 a status
+// (bit 1 a valid signature; status and code bytes), bit 2 the receive buffer's first bytes (a u16
+// count up to 4096, the bytes). Calls past the input's end are told truly.
+#include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "app/program.h"
 #include "flash/block_walk.h"
@@ -17,6 +20,7 @@
 #include "platform/testing/process_exit.h"
 #include "platform/testing/recording_machine.h"
 #include "platform/testing/scripted_desktop.h"
+#include "sim/rom_builder.h"
 #include "sim/sim_machine.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -56,7 +60,10 @@ class LyingMachine final : public testing::RecordingMachine {
 
   Program* program = nullptr;
   Job job = kFlash;
-  bool dataLies = false;  // a lie about an erase, a program or a read
+  // Part offsets (from the part's window) of the calls a lie claimed success for or handed bytes
+  // for: what the BIOS did there is not what the program was told.
+  std::vector<uint32_t> liedAt;
+  bool sessionLies = false;  // a connect, part id or disconnect told wrongly
 
  private:
   uint32_t Param(uint32_t n) const { return GetLe32(params_ + biosparam::ParamOffset(n)); }
@@ -78,16 +85,30 @@ class LyingMachine final : public testing::RecordingMachine {
     status_.clear();
     received_.clear();
     const uint8_t kind = lies_.Byte();
-    dataLies |= (kind & 5) != 0 && function != biosfn::kConnect &&
-                function != biosfn::kGetFlashPartId && function != biosfn::kDisconnect;
+    bool claimsSuccess = false;
     if ((kind & 1) != 0) {
       status_.resize(biosstatus::kSize);
+      const int32_t status = int8_t(lies_.Byte());
       PutLe32(&status_[biosstatus::kSignature], (kind & 2) != 0 ? biosstatus::kSignatureValue : 0);
-      PutLe32(&status_[biosstatus::kStatus], static_cast<uint32_t>(int8_t(lies_.Byte())));
+      PutLe32(&status_[biosstatus::kStatus], static_cast<uint32_t>(status));
       PutLe32(&status_[biosstatus::kCode], static_cast<uint32_t>(int8_t(lies_.Byte())));
+      claimsSuccess = (kind & 2) != 0 && status == bioscode::kStatusOk;
     }
-    received_.resize((kind & 4) != 0 ? lies_.Byte() : 0);
+    if ((kind & 4) != 0) {
+      uint32_t count = lies_.Byte();
+      count = (count | lies_.Byte() << 8) % (kTransferSize + 1);
+      received_.resize(count);
+    }
     for (uint8_t& byte : received_) byte = lies_.Byte();
+    // A lie that reports a failure leaves the program no less careful than the truth would.
+    if (!claimsSuccess && received_.empty()) return;
+    if (function == biosfn::kConnect || function == biosfn::kGetFlashPartId ||
+        function == biosfn::kDisconnect) {
+      sessionLies = true;
+    } else {
+      const bool read = function == biosfn::kReadFlash;
+      liedAt.push_back(Param(read ? 0 : once ? 2 : 1));
+    }
   }
 
   sim::SimMachine& sim_;
@@ -97,13 +118,18 @@ class LyingMachine final : public testing::RecordingMachine {
 };
 
 // True when every treated block the job read (`all`), or wrote whole, or verified, holds its
-// `source` bytes in the part where its LinearPtr puts it.
+// `source` bytes in the part where its LinearPtr puts it; the blocks holding an address in
+// `liedAt` are left out.
 bool PartHolds(const std::vector<uint8_t>& part, const Program& program, const uint8_t* source,
-               bool all) {
+               bool all, const std::vector<uint32_t>& liedAt) {
   const uint32_t window = sim::PartWindowBase(static_cast<uint32_t>(part.size()));
   const bool verified = all || program.options().AutoVerify();
   for (const TreatedBlock& t : TreatedBlocks(program.part().Blocks())) {
     if (!all && !t.treatment.Rewritten() && !(verified && t.treatment.program)) continue;
+    const bool lied = std::any_of(liedAt.begin(), liedAt.end(), [&](uint32_t at) {
+      return at - t.block.LinearPtr < t.block.BlockSize;
+    });
+    if (lied) continue;
     const uint32_t at = t.block.LinearPtr - window;
     if (t.block.LinearPtr < window || t.block.BlockSize > part.size() - at ||
         std::memcmp(part.data() + at, source + t.block.FileOffset, t.block.BlockSize) != 0) {
@@ -164,12 +190,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   } catch (const testing::ProcessExit&) {
   }
-  if (machine.dataLies) return 0;
+  if (machine.sessionLies) return 0;
+  const std::vector<uint8_t>& part = sim->FlashContents();
   if (job == kBackup && files.files.count("bios.bak") != 0) {
-    Require(PartHolds(sim->FlashContents(), *program, files.files["bios.bak"].data(), true));
+    Require(PartHolds(part, *program, files.files["bios.bak"].data(), true, machine.liedAt));
   }
-  if ((job == kFlash || job == kFactoryFlash) && !desktop.shutdownBoxes.empty()) {
-    Require(PartHolds(sim->FlashContents(), *program, program->image().Buffer(), false));
+  const bool succeeded = !desktop.shutdownBoxes.empty();
+  if ((job == kFlash || job == kFactoryFlash) && succeeded) {
+    Require(PartHolds(part, *program, program->image().Buffer(), false, machine.liedAt));
+  }
+  if (job == kDmiOnly && succeeded && machine.liedAt.empty()) {
+    // The typed strings, padded to the installed lengths, are what the part's BCPDMI now names.
+    const sim::RomInfo info = sim::InspectRom(part);
+    const EnteredDmiRecord& entered = program->dmi().EnteredDmi;
+    using enum DmiStringId;
+    const std::pair<DmiStringId, const char*> typed[] = {{kManufacturer, entered.Manufacturer},
+                                                         {kProduct, entered.Product},
+                                                         {kVersion, entered.Version},
+                                                         {kSystemSerial, entered.SystemSerial}};
+    for (const auto& [id, text] : typed) {
+      const sim::DmiStringInfo& field = info.dmi[static_cast<uint32_t>(id)];
+      Require(!field.inside || field.text == text);
+    }
   }
   return 0;
 }

@@ -1,7 +1,8 @@
 // Loads arbitrary bytes as a ROM file and runs the image's DMI readers and the compatibility rules
 // over whatever buffer the load leaves, accepted or not. The last byte of the input picks the mode
 // (normal or manufacturing) and the answer to the rules' questions. Any read outside the image, any
-// undefined behaviour and any exit of the process is a finding.
+// undefined behaviour and any exit of the process is a finding, and so is an image accepted
+// outside manufacturing mode that has not the running BIOS's size and layout word.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -39,7 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   files.files["input.rom"].assign(data, data + size);
   Progress progress(desktop);
   RomImage image(allocator, desktop, files, progress);
-  if (image.Load(nullptr, "input.rom", kSystem, manufacturing) == Outcome::kFatal) return 0;
+  const Outcome loaded = image.Load(nullptr, "input.rom", kSystem, manufacturing);
+  if (loaded == Outcome::kFatal) return 0;
+  if (loaded == Outcome::kDone && !manufacturing) {
+    fuzz::Require(image.RomSize() == kSystem.RomBytes() &&
+                  image.ImageBcpSys().LayoutWord == kSystem.LayoutWord);
+  }
   // Whatever the load decided, the rules and the readers run over the buffer it left (the factory
   // line's load skips the rules).
   if (manufacturing) CheckImageCompatibility(desktop, nullptr, image, kSystem);
