@@ -39,16 +39,16 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
   // ever stands under its name.
   SetDefaults();
   switch (SaveFile()) {
-    case SaveResult::kNotCreated:
+    case WholeFileWrite::kNotCreated:
       ProgramMessage(desktop, owner, kMsgCannotCreateSettings, kMbIconExclamation);
       ProgramMessage(desktop, owner, settingsPath_, kMbOk);
       SetDefaults();
       return;
-    case SaveResult::kNotWritten:
+    case WholeFileWrite::kNotWritten:
       ProgramMessage(desktop, owner, kMsgCannotWriteSettings, kMbIconExclamation);
       SetDefaults();
       return;
-    case SaveResult::kSaved:
+    case WholeFileWrite::kWritten:
       break;
   }
   if (!Read()) {
@@ -62,8 +62,8 @@ bool Options::TakeLeftNewFile() {
   // moves the new one in; a power cut in between leaves only the new file, written whole before
   // the old one went. A new file of any other size was cut short while it was written and is
   // never taken: its missing bytes would read as options switched off.
-  char newPath[kSettingsNewPathSize];
-  std::snprintf(newPath, sizeof newPath, "%s%s", settingsPath_, kSettingsNewSuffix);
+  char newPath[kNewFileNameSize];
+  if (!NewFileName(settingsPath_, newPath)) return false;
   FileHandle file = files_.Open(newPath, FileMode::kReadExisting);
   if (file == kInvalidFile) return false;
   const bool whole = files_.GetSize(file) == kSettingsFileSize;
@@ -72,22 +72,16 @@ bool Options::TakeLeftNewFile() {
 }
 
 bool Options::Save() {
-  return SaveFile() == SaveResult::kSaved;
+  return SaveFile() == WholeFileWrite::kWritten;
 }
 
-Options::SaveResult Options::SaveFile() {
+WholeFileWrite Options::SaveFile() {
   transfer_ = stored_;
-  char newPath[kSettingsNewPathSize];
-  std::snprintf(newPath, sizeof newPath, "%s%s", settingsPath_, kSettingsNewSuffix);
-  FileHandle file = files_.Open(newPath, FileMode::kCreateAlways);
-  if (file == kInvalidFile) return SaveResult::kNotCreated;
-  uint32_t done = 0;
-  bool written =
-      files_.Write(file, transfer_.data(), kSettingsFileSize, &done) && done == kSettingsFileSize;
-  files_.Close(file);
-  if (written && files_.Replace(newPath, settingsPath_)) return SaveResult::kSaved;
-  files_.Remove(newPath);
-  return SaveResult::kNotWritten;
+  return WriteWholeFile(files_, settingsPath_, [&](FileHandle file) {
+    uint32_t done = 0;
+    return files_.Write(file, transfer_.data(), kSettingsFileSize, &done) &&
+           done == kSettingsFileSize;
+  });
 }
 
 bool Options::Read() {

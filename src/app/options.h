@@ -17,11 +17,9 @@ inline constexpr const char* kSettingsFileName = "brimlet.ini";
 inline constexpr uint32_t kSettingsFileSize = 4;
 // The stored byte of an option that is on, and the value every option starts with.
 inline constexpr uint8_t kOptionOn = 1;
-// The new bytes are written under this name next to the file, then put in its place.
-inline constexpr const char* kSettingsNewSuffix = ".new";
-// ProgramDirectory, a backslash and the file name; then with the suffix.
+// ProgramDirectory, a backslash and the file name.
 inline constexpr uint32_t kSettingsPathSize = kProgramDirectorySize + 16;
-inline constexpr uint32_t kSettingsNewPathSize = kSettingsPathSize + 8;
+static_assert(kSettingsPathSize + 4 <= kNewFileNameSize, "the settings file's new file name fits");
 
 inline constexpr const char* kMsgCannotReadSettings =
     "Can not read from brimlet.ini!!\nQuorrelite will use default option setting!!";
@@ -65,10 +63,8 @@ class Options {
   // off for this run, in memory only (the file keeps what the people at the line chose).
   void ApplyManufacturingOverrides();
 
-
  private:
-  enum class SaveResult { kSaved, kNotCreated, kNotWritten };
-  SaveResult SaveFile();
+  WholeFileWrite SaveFile();
   // Puts a whole new file left by an interrupted save in place of a missing one.
   bool TakeLeftNewFile();
   void SetDefaults() { stored_.fill(kOptionOn); }
