@@ -60,7 +60,7 @@ class FaultMatrix : public ProgramTest {
       if (key == "shutdown_box") desktop.shutdownAnswers = {ShutdownBoxEnd::kNotShown};
       if (key == "image") files.failReadOpen.insert(imagePath_);
       if (value == "cancelled") desktop.saveFileAnswers = {std::nullopt};
-      if (value == "uncreatable") files.failOpen.insert(backupPath_);
+      if (value == "uncreatable") files.failOpen = {backupPath_, backupPath_ + ".new"};
       if (key == "running") running = noServices_;
       backupWriteFails = backupWriteFails || value == "unwritable";
       std::string error;
