@@ -76,10 +76,9 @@ bool Options::Save() {
 }
 
 WholeFileWrite Options::SaveFile() {
-  transfer_ = stored_;
   return WriteWholeFile(files_, settingsPath_, [&](FileHandle file) {
     uint32_t done = 0;
-    return files_.Write(file, transfer_.data(), kSettingsFileSize, &done) &&
+    return files_.Write(file, stored_.data(), kSettingsFileSize, &done) &&
            done == kSettingsFileSize;
   });
 }
@@ -87,11 +86,15 @@ WholeFileWrite Options::SaveFile() {
 bool Options::Read() {
   FileHandle file = files_.Open(settingsPath_, FileMode::kReadExisting);
   if (file == kInvalidFile) return false;
+  std::array<uint8_t, kSettingsFileSize> bytes = {};
   uint32_t done = 0;
-  bool read = files_.Read(file, transfer_.data(), kSettingsFileSize, &done);
+  const bool read = files_.Read(file, bytes.data(), kSettingsFileSize, &done);
   files_.Close(file);
-  if (read) stored_ = transfer_;
-  return read;
+  // A file cut short would leave the options it lacks at 0, switching the verify and the blank
+  // check off without a word: it is read as no file at all. Bytes after the fourth are not read.
+  if (!read || done != kSettingsFileSize) return false;
+  stored_ = bytes;
+  return true;
 }
 
 void Options::ApplyManufacturingOverrides() {

@@ -43,14 +43,16 @@ class Options {
 
   // Once, at the main window's initialisation: builds the settings file's name from the program
   // folder, reads the file or creates it with the defaults, and shows each trouble in a box owned
-  // by `owner`. Every failure leaves all four options on. A drive root as the current folder
-  // ("D:\") is trimmed to the form the file dialogs start in ("D:").
+  // by `owner`. Every failure, a file shorter than the four bytes among them, leaves all four
+  // options on. A drive root as the current folder ("D:\")
+  // is trimmed to the form the file dialogs start in ("D:").
   void Load(Desktop& desktop, WindowHandle owner, StartupState& startup);
   // True when the file now holds the four bytes. They are written to a new file that then takes
   // the old one's place, so a power cut leaves the old bytes or the new ones, never an empty file
   // (which would read as every option off). A failure leaves the old file as it was.
   bool Save();
-  // True when the file was opened and the read succeeded; sets the options from its bytes.
+  // True when the file was opened and its first four bytes read; sets the options from them. A
+  // shorter file changes nothing and answers false.
   bool Read();
 
   bool AutoBackup() const { return stored_[0] == kOptionOn; }
@@ -73,9 +75,6 @@ class Options {
   // The four bytes as the file keeps them: backup, verify, blank check and one carried unread.
   // A byte other than 1 is off, and is written back as it was read.
   std::array<uint8_t, kSettingsFileSize> stored_ = {kOptionOn, kOptionOn, kOptionOn, kOptionOn};
-  // What the last read or save moved. A file shorter than 4 bytes replaces only its own bytes of
-  // it: the rest keep what the previous transfer left (zero before the first).
-  std::array<uint8_t, kSettingsFileSize> transfer_ = {};
   char settingsPath_[kSettingsPathSize] = {};
 };
 
