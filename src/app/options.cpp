@@ -21,6 +21,11 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
   TrimCurrentDirectory(startup);
   std::snprintf(settingsPath_, sizeof settingsPath_, "%s\\%s", startup.ProgramDirectory,
                 kSettingsFileName);
+  // Nobody stands at the factory line to close a box: there the trouble is passed over and the
+  // run goes on with the defaults, as it would after the box.
+  auto tell = [&](const char* text, uint32_t style) {
+    if (!startup.ManufacturingMode) ProgramMessage(desktop, owner, text, style);
+  };
 
   FileHandle probe = files_.Open(settingsPath_, FileMode::kReadExisting);
   if (probe == kInvalidFile && TakeLeftNewFile()) {
@@ -29,7 +34,7 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
   if (probe != kInvalidFile) {
     files_.Close(probe);
     if (!Read()) {
-      ProgramMessage(desktop, owner, kMsgCannotReadSettings, kMbIconExclamation);
+      tell(kMsgCannotReadSettings, kMbIconExclamation);
       SetDefaults();
     }
     return;
@@ -40,19 +45,19 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
   SetDefaults();
   switch (SaveFile()) {
     case WholeFileWrite::kNotCreated:
-      ProgramMessage(desktop, owner, kMsgCannotCreateSettings, kMbIconExclamation);
-      ProgramMessage(desktop, owner, settingsPath_, kMbOk);
+      tell(kMsgCannotCreateSettings, kMbIconExclamation);
+      tell(settingsPath_, kMbOk);
       SetDefaults();
       return;
     case WholeFileWrite::kNotWritten:
-      ProgramMessage(desktop, owner, kMsgCannotWriteSettings, kMbIconExclamation);
+      tell(kMsgCannotWriteSettings, kMbIconExclamation);
       SetDefaults();
       return;
     case WholeFileWrite::kWritten:
       break;
   }
   if (!Read()) {
-    ProgramMessage(desktop, owner, kMsgCannotReadSettings, kMbIconExclamation);
+    tell(kMsgCannotReadSettings, kMbIconExclamation);
     SetDefaults();
   }
 }

@@ -43,8 +43,8 @@ class Options {
 
   // Once, at the main window's initialisation: builds the settings file's name from the program
   // folder, reads the file or creates it with the defaults, and shows each trouble in a box owned
-  // by `owner`. Every failure, a file shorter than the four bytes among them, leaves all four
-  // options on. A drive root as the current folder ("D:\")
+  // by `owner`; in manufacturing mode nothing is shown. Every failure, a file shorter than the
+  // four bytes among them, leaves all four options on. A drive root as the current folder ("D:\")
   // is trimmed to the form the file dialogs start in ("D:").
   void Load(Desktop& desktop, WindowHandle owner, StartupState& startup);
   // True when the file now holds the four bytes. They are written to a new file that then takes

@@ -28,6 +28,8 @@ class SettingsTest : public ProgramTest {
   WindowHandle const window_ = reinterpret_cast<WindowHandle>(0x450);
 };
 
+// The factory line runs every case too: there nothing is told, the defaults are taken all the
+// same, and the backup is off for the run. Its log cannot be made, which is not told either.
 TEST_F(SettingsTest, TheFileIsReadAsItStandsOrMadeAllOnAndEachTroubleIsToldAndLeavesAllOn) {
   using File = std::optional<Bytes>;  // none, or the file's bytes
   struct Case {
@@ -59,24 +61,30 @@ TEST_F(SettingsTest, TheFileIsReadAsItStandsOrMadeAllOnAndEachTroubleIsToldAndLe
       {"beside a whole file", false, false, false, {}, whole, whole, {true, false, true}, unswapped},
   };
   // clang-format on
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::filesystem::remove(path_);
-    if (c.before) Store(*c.before);
-    std::filesystem::remove(new_);
-    if (c.leftNew) TempFolder::WriteFile(new_, *c.leftNew);
-    files.failOpen.clear();
-    if (c.refuseOpen) files.failOpen.insert(new_);
-    files.failReadOnCall = c.failRead ? files.reads + 1 : 0;
-    files.failWriteOnCall = c.failWrite ? files.writes + 1 : 0;
-    desktop.messages.clear();
-    Run("", window_);
-    EXPECT_EQ(desktop.messages, c.boxes);
-    for (const MessageRecord& box : desktop.messages) EXPECT_EQ(box.owner, window_);
-    EXPECT_EQ(Ticks(), c.ticks);
-    EXPECT_EQ(std::filesystem::exists(path_), c.after.has_value());
-    EXPECT_EQ(c.after ? Stored() : Bytes{}, c.after.value_or(Bytes{}));
+  for (const bool line : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (line ? " on the factory line" : ""));
+      std::filesystem::remove(path_);
+      if (c.before) Store(*c.before);
+      std::filesystem::remove(new_);
+      if (c.leftNew) TempFolder::WriteFile(new_, *c.leftNew);
+      files.failOpen.clear();
+      if (c.refuseOpen) files.failOpen.insert(new_);
+      if (line) files.failOpen.insert(ProgramFile("Logfile"));
+      files.failReadOnCall = c.failRead ? files.reads + 1 : 0;
+      files.failWriteOnCall = c.failWrite ? files.writes + 1 : 0;
+      desktop.messages.clear();
+      Run(line ? "/M new.rom" : "", window_);
+      EXPECT_EQ(desktop.messages, line ? std::vector<MessageRecord>{} : c.boxes);
+      for (const MessageRecord& box : desktop.messages) EXPECT_EQ(box.owner, window_);
+      std::vector<bool> ticks = c.ticks;
+      if (line) ticks[0] = false;
+      EXPECT_EQ(Ticks(), ticks);
+      EXPECT_EQ(std::filesystem::exists(path_), c.after.has_value());
+      EXPECT_EQ(c.after ? Stored() : Bytes{}, c.after.value_or(Bytes{}));
+    }
   }
+  EXPECT_FALSE(std::filesystem::exists(ProgramFile("Logfile")));
   EXPECT_EQ(files.openHandles, 0);
 }
 
