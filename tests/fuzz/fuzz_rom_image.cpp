@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RomImage image(allocator, desktop, files, progress);
   if (image.Load(nullptr, "input.rom", kSystem, manufacturing) == Outcome::kFatal) return 0;
   // Whatever the load decided, the rules and the readers run over the buffer it left (the factory
-  // line's load skips the rules).
+  // line's load holds the image to the size rule only).
   if (manufacturing) CheckImageCompatibility(desktop, nullptr, image, kSystem);
   ImageDmiRecord record;
   ReadImageDmi(desktop, nullptr, image, &record);
