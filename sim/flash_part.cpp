@@ -21,8 +21,17 @@ uint8_t FlashPart::Settle(uint32_t offset, uint8_t value) const {
   return value;
 }
 
-void FlashPart::Changed(uint32_t offset, uint32_t count) {
-  if (observer_ && count > 0) observer_(offset, cells_.data() + offset, count);
+bool FlashPart::Change(uint32_t offset, std::vector<uint8_t>& bytes) {
+  const uint32_t count = static_cast<uint32_t>(bytes.size());
+  for (const StuckBits& b : stuck_) {
+    if (b.offset >= offset && b.offset - offset < count) {
+      bytes[b.offset - offset] = Settle(b.offset, bytes[b.offset - offset]);
+    }
+  }
+  if (count == 0) return true;
+  if (store_ && !store_(offset, bytes.data(), count)) return false;
+  std::copy(bytes.begin(), bytes.end(), cells_.begin() + offset);
+  return true;
 }
 
 void FlashPart::Read(uint32_t offset, uint32_t count, uint8_t* out) const {
@@ -34,24 +43,18 @@ bool FlashPart::Erase(uint32_t offset, uint32_t count) {
   bool refuses = std::any_of(eraseFails_.begin(), eraseFails_.end(),
                              [&](uint32_t at) { return at >= offset && at - offset < count; });
   if (refuses) return false;
-  std::fill(cells_.begin() + offset, cells_.begin() + offset + count, uint8_t{0xFF});
-  for (const StuckBits& b : stuck_) {
-    if (b.offset >= offset && b.offset - offset < count) cells_[b.offset] = Settle(b.offset, 0xFF);
-  }
-  Changed(offset, count);
-  return true;
+  std::vector<uint8_t> erased(count, uint8_t{0xFF});
+  return Change(offset, erased);
 }
 
-void FlashPart::Program(uint32_t offset, const uint8_t* data, uint32_t count) {
+bool FlashPart::Program(uint32_t offset, const uint8_t* data, uint32_t count) {
   ++programs_;
-  uint8_t* cells = cells_.data() + offset;
-  for (uint32_t i = 0; i < count; ++i) cells[i] = static_cast<uint8_t>(cells[i] & data[i]);
   // Stuck cells settle after the AND, as they would have byte by byte.
-  for (const StuckBits& b : stuck_) {
-    if (b.offset >= offset && b.offset - offset < count)
-      cells_[b.offset] = Settle(b.offset, cells_[b.offset]);
+  std::vector<uint8_t> programmed(cells_.begin() + offset, cells_.begin() + offset + count);
+  for (uint32_t i = 0; i < count; ++i) {
+    programmed[i] = static_cast<uint8_t>(programmed[i] & data[i]);
   }
-  Changed(offset, count);
+  return Change(offset, programmed);
 }
 
 }  // namespace ql::sim

@@ -224,13 +224,14 @@ void SimBios::ProgramFlash(Call& c) {
   }
   uint8_t data[kTransferSize];  // count is at most kTransferSize
   if (!memory_.ReadPhysical(c.send, count, data)) return Refuse(c, kCodeBadRequest);
-  if (FailsAt(profile_.programFailsAt, offset, count)) return Refuse(c, kCodeProgramFailed);
   // Bytes the part silently does not take keep what they held: programming all ones over them
   // leaves them so, as a NOR cell that is never pulsed.
   for (uint32_t at : profile_.programmedButNotWrittenAt) {
     if (at >= offset && at - offset < count) data[at - offset] = 0xFF;
   }
-  part_.Program(offset, data, count);
+  if (FailsAt(profile_.programFailsAt, offset, count) || !part_.Program(offset, data, count)) {
+    return Refuse(c, kCodeProgramFailed);
+  }
   tally_.bytesProgrammed += count;
   Pause(profile_.programMs * Units(count));
   c.resultStatus = bioscode::kStatusOk;
@@ -316,7 +317,10 @@ void SimBios::OnceFlash(Call& c) {
   // A failing part gives up half-way, leaving the block partly programmed.
   uint32_t programmed = profile_.onceFlashFault == OnceFlashFault::kProgram ? pages / 2 : pages;
   for (uint32_t p = 0; p < programmed; ++p) {
-    part_.Program(offset + p * kPageSize, data.data() + p * kPageSize, kPageSize);
+    if (!part_.Program(offset + p * kPageSize, data.data() + p * kPageSize, kPageSize)) {
+      c.resultStatus = bioscode::kStatusOnceProgramFailed;
+      return;
+    }
     tally_.bytesProgrammed += kPageSize;
     Pause(profile_.programMs);
   }

@@ -8,7 +8,8 @@
 // or Disconnect answers Status -1 with the reason in Code: -2 unsupported part, -5 password,
 // -7 locked out, -11/-12 a text in the receive buffer, and kCodeBadRequest for a call without a
 // session, with another part code, outside the part or larger than a buffer, kCodeReadFailed for
-// a read the part does not answer, -4 for an erase and -6 for a program the profile fails.
+// a read the part does not answer, -4 for an erase and -6 for a program the profile fails or the
+// part's store (the machine folder's file) does not take.
 // OnceFlash answers -9 (programming) or -10 (erasing).
 #pragma once
 

@@ -150,9 +150,11 @@ std::unique_ptr<SimMachine> OpenSimMachine(Files& files, const std::string& fold
     *error = partPath + ": cannot be opened for writing";
     return nullptr;
   }
+  // A change the file did not take is not made: the part and its file must tell the same story,
+  // or the next run would boot from bytes this one never verified.
   machine->onPartWritten = [&files, partPath](uint32_t offset, const uint8_t* bytes,
                                               uint32_t count) {
-    WriteInto(files, partPath, offset, bytes, count);
+    return WriteInto(files, partPath, offset, bytes, count);
   };
   machine->onWrongTries = [&files, statePath](uint32_t tries) {
     WriteText(files, statePath, StateText(tries));

@@ -106,8 +106,8 @@ SimMachine::SimMachine(const SimProfile& profile, std::vector<uint8_t> part, Boo
     : profile_(profile), part_(std::move(part)), boot_(std::move(boot)) {
   part_.SetStuckBits(profile_.stuckBits);
   part_.SetEraseFailures(profile_.eraseFailsAt);
-  part_.SetObserver([this](uint32_t offset, const uint8_t* bytes, uint32_t count) {
-    if (onPartWritten) onPartWritten(offset, bytes, count);
+  part_.SetStore([this](uint32_t offset, const uint8_t* bytes, uint32_t count) {
+    return !onPartWritten || onPartWritten(offset, bytes, count);
   });
   Boot();
 }

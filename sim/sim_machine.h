@@ -98,8 +98,9 @@ class SimMachine final : public Machine {
   void Restart();
 
   // Folder-backed machines: every change of the part, of the wrong-try count and every shutdown
-  // request goes through these.
-  std::function<void(uint32_t offset, const uint8_t* bytes, uint32_t count)> onPartWritten;
+  // request goes through these. A change of the part is made only when onPartWritten took it: a
+  // false answer leaves the range as it was and fails the BIOS call that asked for the change.
+  std::function<bool(uint32_t offset, const uint8_t* bytes, uint32_t count)> onPartWritten;
   std::function<void(uint32_t wrongTries)> onWrongTries;
   std::function<void(uint32_t flags, const BootState& next)> onShutdown;
 

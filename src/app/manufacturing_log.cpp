@@ -11,8 +11,7 @@ constexpr char kLineBreak[2] = {'\r', '\n'};
 
 }  // namespace
 
-void ManufacturingLog::Open(Desktop& desktop, WindowHandle owner, const char* programDirectory,
-                            const char* simulatedMachine) {
+void ManufacturingLog::Open(const char* programDirectory, const char* simulatedMachine) {
   active_ = true;
   std::snprintf(path_, sizeof path_, "%s\\%s", programDirectory, kLogFileName);
   FileHandle file = files_.Open(path_, FileMode::kReadExisting);
@@ -20,7 +19,6 @@ void ManufacturingLog::Open(Desktop& desktop, WindowHandle owner, const char* pr
   // only a missing log is created.
   if (file == kInvalidFile) file = files_.Open(path_, FileMode::kCreateNew);
   if (file == kInvalidFile) {
-    ProgramMessage(desktop, owner, kMsgCannotCreateLog, kMbIconExclamation);
     ready_ = false;
     return;
   }

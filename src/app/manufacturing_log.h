@@ -10,7 +10,6 @@
 
 #include "app/startup.h"
 #include "flash/power.h"
-#include "platform/desktop.h"
 #include "platform/files.h"
 
 namespace ql {
@@ -19,19 +18,18 @@ inline constexpr const char* kLogFileName = "Logfile";
 inline constexpr const char* kLogHeader = " ======   Quorrelite Logfile   ==========";
 inline constexpr uint32_t kLogPathSize = kProgramDirectorySize + 16;
 inline constexpr const char* kLogSimulatedMachine = "Running on the simulated machine in %s!!";
-inline constexpr const char* kMsgCannotCreateLog = "Can not create manufacture log file!!";
 
 // Appends to "Logfile" in the program's folder while the run is in manufacturing mode.
 class ManufacturingLog final : public EventLog {
  public:
   explicit ManufacturingLog(Files& files) : files_(files) {}
 
-  // At initialisation, in manufacturing mode only: makes sure the log exists (a failure is told in
-  // a box owned by `owner` and leaves the run without a log) and appends the run's header, and
-  // after it the folder of the simulated machine when `simulatedMachine` names one. Lines are
-  // written from then on until Stop.
-  void Open(Desktop& desktop, WindowHandle owner, const char* programDirectory,
-            const char* simulatedMachine = "");
+  // At initialisation, in manufacturing mode only: makes sure the log exists and appends the run's
+  // header, and after it the folder of the simulated machine when `simulatedMachine` names one.
+  // Lines are written from then on until Stop. A log that can be neither opened nor created
+  // leaves the run without one, and without a box: nobody stands at the line to close it, and the
+  // flash must not wait for a log.
+  void Open(const char* programDirectory, const char* simulatedMachine = "");
   // Manufacturing mode has ended: nothing more is written.
   void Stop() { active_ = false; }
 

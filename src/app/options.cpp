@@ -21,6 +21,11 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
   TrimCurrentDirectory(startup);
   std::snprintf(settingsPath_, sizeof settingsPath_, "%s\\%s", startup.ProgramDirectory,
                 kSettingsFileName);
+  // Nobody stands at the factory line to close a box: there the trouble is passed over and the
+  // run goes on with the defaults, as it would after the box.
+  auto tell = [&](const char* text, uint32_t style) {
+    if (!startup.ManufacturingMode) ProgramMessage(desktop, owner, text, style);
+  };
 
   FileHandle probe = files_.Open(settingsPath_, FileMode::kReadExisting);
   if (probe == kInvalidFile && TakeLeftNewFile()) {
@@ -29,7 +34,7 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
   if (probe != kInvalidFile) {
     files_.Close(probe);
     if (!Read()) {
-      ProgramMessage(desktop, owner, kMsgCannotReadSettings, kMbIconExclamation);
+      tell(kMsgCannotReadSettings, kMbIconExclamation);
       SetDefaults();
     }
     return;
@@ -39,20 +44,20 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
   // ever stands under its name.
   SetDefaults();
   switch (SaveFile()) {
-    case SaveResult::kNotCreated:
-      ProgramMessage(desktop, owner, kMsgCannotCreateSettings, kMbIconExclamation);
-      ProgramMessage(desktop, owner, settingsPath_, kMbOk);
+    case WholeFileWrite::kNotCreated:
+      tell(kMsgCannotCreateSettings, kMbIconExclamation);
+      tell(settingsPath_, kMbOk);
       SetDefaults();
       return;
-    case SaveResult::kNotWritten:
-      ProgramMessage(desktop, owner, kMsgCannotWriteSettings, kMbIconExclamation);
+    case WholeFileWrite::kNotWritten:
+      tell(kMsgCannotWriteSettings, kMbIconExclamation);
       SetDefaults();
       return;
-    case SaveResult::kSaved:
+    case WholeFileWrite::kWritten:
       break;
   }
   if (!Read()) {
-    ProgramMessage(desktop, owner, kMsgCannotReadSettings, kMbIconExclamation);
+    tell(kMsgCannotReadSettings, kMbIconExclamation);
     SetDefaults();
   }
 }
@@ -62,8 +67,8 @@ bool Options::TakeLeftNewFile() {
   // moves the new one in; a power cut in between leaves only the new file, written whole before
   // the old one went. A new file of any other size was cut short while it was written and is
   // never taken: its missing bytes would read as options switched off.
-  char newPath[kSettingsNewPathSize];
-  std::snprintf(newPath, sizeof newPath, "%s%s", settingsPath_, kSettingsNewSuffix);
+  char newPath[kNewFileNameSize];
+  if (!NewFileName(settingsPath_, newPath)) return false;
   FileHandle file = files_.Open(newPath, FileMode::kReadExisting);
   if (file == kInvalidFile) return false;
   const bool whole = files_.GetSize(file) == kSettingsFileSize;
@@ -72,32 +77,29 @@ bool Options::TakeLeftNewFile() {
 }
 
 bool Options::Save() {
-  return SaveFile() == SaveResult::kSaved;
+  return SaveFile() == WholeFileWrite::kWritten;
 }
 
-Options::SaveResult Options::SaveFile() {
-  transfer_ = stored_;
-  char newPath[kSettingsNewPathSize];
-  std::snprintf(newPath, sizeof newPath, "%s%s", settingsPath_, kSettingsNewSuffix);
-  FileHandle file = files_.Open(newPath, FileMode::kCreateAlways);
-  if (file == kInvalidFile) return SaveResult::kNotCreated;
-  uint32_t done = 0;
-  bool written =
-      files_.Write(file, transfer_.data(), kSettingsFileSize, &done) && done == kSettingsFileSize;
-  files_.Close(file);
-  if (written && files_.Replace(newPath, settingsPath_)) return SaveResult::kSaved;
-  files_.Remove(newPath);
-  return SaveResult::kNotWritten;
+WholeFileWrite Options::SaveFile() {
+  return WriteWholeFile(files_, settingsPath_, [&](FileHandle file) {
+    uint32_t done = 0;
+    return files_.Write(file, stored_.data(), kSettingsFileSize, &done) &&
+           done == kSettingsFileSize;
+  });
 }
 
 bool Options::Read() {
   FileHandle file = files_.Open(settingsPath_, FileMode::kReadExisting);
   if (file == kInvalidFile) return false;
+  std::array<uint8_t, kSettingsFileSize> bytes = {};
   uint32_t done = 0;
-  bool read = files_.Read(file, transfer_.data(), kSettingsFileSize, &done);
+  const bool read = files_.Read(file, bytes.data(), kSettingsFileSize, &done);
   files_.Close(file);
-  if (read) stored_ = transfer_;
-  return read;
+  // A file cut short would leave the options it lacks at 0, switching the verify and the blank
+  // check off without a word: it is read as no file at all. Bytes after the fourth are not read.
+  if (!read || done != kSettingsFileSize) return false;
+  stored_ = bytes;
+  return true;
 }
 
 void Options::ApplyManufacturingOverrides() {

@@ -17,11 +17,9 @@ inline constexpr const char* kSettingsFileName = "brimlet.ini";
 inline constexpr uint32_t kSettingsFileSize = 4;
 // The stored byte of an option that is on, and the value every option starts with.
 inline constexpr uint8_t kOptionOn = 1;
-// The new bytes are written under this name next to the file, then put in its place.
-inline constexpr const char* kSettingsNewSuffix = ".new";
-// ProgramDirectory, a backslash and the file name; then with the suffix.
+// ProgramDirectory, a backslash and the file name.
 inline constexpr uint32_t kSettingsPathSize = kProgramDirectorySize + 16;
-inline constexpr uint32_t kSettingsNewPathSize = kSettingsPathSize + 8;
+static_assert(kSettingsPathSize + 4 <= kNewFileNameSize, "the settings file's new file name fits");
 
 inline constexpr const char* kMsgCannotReadSettings =
     "Can not read from brimlet.ini!!\nQuorrelite will use default option setting!!";
@@ -45,14 +43,16 @@ class Options {
 
   // Once, at the main window's initialisation: builds the settings file's name from the program
   // folder, reads the file or creates it with the defaults, and shows each trouble in a box owned
-  // by `owner`. Every failure leaves all four options on. A drive root as the current folder
-  // ("D:\") is trimmed to the form the file dialogs start in ("D:").
+  // by `owner`; in manufacturing mode nothing is shown. Every failure, a file shorter than the
+  // four bytes among them, leaves all four options on. A drive root as the current folder ("D:\")
+  // is trimmed to the form the file dialogs start in ("D:").
   void Load(Desktop& desktop, WindowHandle owner, StartupState& startup);
   // True when the file now holds the four bytes. They are written to a new file that then takes
   // the old one's place, so a power cut leaves the old bytes or the new ones, never an empty file
   // (which would read as every option off). A failure leaves the old file as it was.
   bool Save();
-  // True when the file was opened and the read succeeded; sets the options from its bytes.
+  // True when the file was opened and its first four bytes read; sets the options from them. A
+  // shorter file changes nothing and answers false.
   bool Read();
 
   bool AutoBackup() const { return stored_[0] == kOptionOn; }
@@ -65,10 +65,8 @@ class Options {
   // off for this run, in memory only (the file keeps what the people at the line chose).
   void ApplyManufacturingOverrides();
 
-
  private:
-  enum class SaveResult { kSaved, kNotCreated, kNotWritten };
-  SaveResult SaveFile();
+  WholeFileWrite SaveFile();
   // Puts a whole new file left by an interrupted save in place of a missing one.
   bool TakeLeftNewFile();
   void SetDefaults() { stored_.fill(kOptionOn); }
@@ -77,9 +75,6 @@ class Options {
   // The four bytes as the file keeps them: backup, verify, blank check and one carried unread.
   // A byte other than 1 is off, and is written back as it was read.
   std::array<uint8_t, kSettingsFileSize> stored_ = {kOptionOn, kOptionOn, kOptionOn, kOptionOn};
-  // What the last read or save moved. A file shorter than 4 bytes replaces only its own bytes of
-  // it: the rest keep what the previous transfer left (zero before the first).
-  std::array<uint8_t, kSettingsFileSize> transfer_ = {};
   char settingsPath_[kSettingsPathSize] = {};
 };
 

@@ -57,23 +57,23 @@ class Backup {
     if (!ReadBlocks(treated, buffer)) return Refuse(kMsgBackupReadFailed);
     if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
 
-    FileHandle file = files_.Open(fileName_, FileMode::kCreateAlways);
-    if (file == kInvalidFile) {
-      flash_.progress.Rest();
-      ProgramMessage(flash_.desktop, owner_, kMsgFileCreateError, kMbOk);
-      return Outcome::kFailed;
-    }
-    bool written = WriteFile(file, buffer);
-    files_.Close(file);
+    // The earlier backup the user chose to overwrite may be the only copy of a BIOS that boots:
+    // it goes only when a whole new one takes its place. A short file under the backup's name
+    // would look like a good backup to whoever restores it later.
+    const WholeFileWrite written =
+        WriteWholeFile(files_, fileName_, [&](FileHandle file) { return WriteFile(file, buffer); });
     flash_.progress.Rest();
-    if (!written) {
-      // A short file under the backup's name would look like a good backup to whoever restores
-      // it later.
-      files_.Remove(fileName_);
-      ProgramMessage(flash_.desktop, owner_, kMsgFileWriteFailed, kMbOk);
-      return Outcome::kFailed;
+    switch (written) {
+      case WholeFileWrite::kWritten:
+        return Outcome::kDone;
+      case WholeFileWrite::kNotCreated:
+        ProgramMessage(flash_.desktop, owner_, kMsgFileCreateError, kMbOk);
+        return Outcome::kFailed;
+      case WholeFileWrite::kNotWritten:
+        ProgramMessage(flash_.desktop, owner_, kMsgFileWriteFailed, kMbOk);
+        return Outcome::kFailed;
     }
-    return Outcome::kDone;
+    return Outcome::kFailed;
   }
 
  private:

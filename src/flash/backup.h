@@ -40,7 +40,9 @@ inline constexpr const char* kMsgBackupBlocksBeyondRom =
 // The BIOS is read before the file is created: a backup that cannot read every piece of every
 // block it should (a flash part that does not answer) writes nothing, so neither a file that looks
 // like a good backup but holds holes nor the loss of the file it was to replace. A session that
-// brought no block table or no part code reads nothing at all: it writes no file either.
+// brought no block table or no part code reads nothing at all: it writes no file either. The file
+// is written beside the chosen name ("NAME.new") and put in its place only when whole: a file
+// that cannot be made, written or moved in leaves an earlier file of that name as it was.
 Outcome BackupBios(FlashServices& flash, Files& files, WindowHandle owner, uint32_t romSize,
                    const char* initialDirectory);
 

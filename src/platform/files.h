@@ -40,4 +40,37 @@ class Files {
   virtual bool CreateFolder(const char* name) = 0;
 };
 
+// A file that must never be found half written gets its next bytes under its name and this
+// suffix first; only a whole new file takes its place.
+inline constexpr const char* kNewFileSuffix = ".new";
+// Room for the new file's name of any file the program writes whole (a path in the program's
+// folder, a name from the save dialog), the suffix and the terminator.
+inline constexpr uint32_t kNewFileNameSize = 640;
+
+// `name` with the suffix into `newName`; false when it does not fit.
+[[nodiscard]] bool NewFileName(const char* name, char (&newName)[kNewFileNameSize]);
+
+enum class WholeFileWrite {
+  kWritten,     // `name` now holds every byte `fill` wrote
+  kNotCreated,  // the new file could not be made
+  kNotWritten,  // `fill` failed or the new file could not take the old one's place
+};
+
+// Writes the file `name` whole or not at all: `fill` writes into the new file (made empty) and
+// answers whether every byte went in; the closed new file then takes the place of `name`
+// (Files::Replace). On any failure the new file is removed and `name` keeps its old bytes, so a
+// failed write never costs the file it was to replace.
+template <typename Fill>
+[[nodiscard]] WholeFileWrite WriteWholeFile(Files& files, const char* name, Fill fill) {
+  char newName[kNewFileNameSize];
+  if (!NewFileName(name, newName)) return WholeFileWrite::kNotCreated;
+  FileHandle file = files.Open(newName, FileMode::kCreateAlways);
+  if (file == kInvalidFile) return WholeFileWrite::kNotCreated;
+  const bool filled = fill(file);
+  files.Close(file);
+  if (filled && files.Replace(newName, name)) return WholeFileWrite::kWritten;
+  files.Remove(newName);
+  return WholeFileWrite::kNotWritten;
+}
+
 }  // namespace ql

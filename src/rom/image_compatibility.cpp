@@ -40,12 +40,16 @@ bool AskToGoOn(Desktop& desktop, WindowHandle owner, const char* text) {
   return ProgramMessage(desktop, owner, text, kMbOkCancel | kMbIconQuestion) == kIdOk;
 }
 
-bool SameSize(const RomImage& image, const BcpSysBlock& imageBlock, const BcpSysBlock& system) {
-  return imageBlock.RomSizeKb == system.RomSizeKb && image.RomSize() == system.RomBytes() &&
-         imageBlock.LayoutWord == system.LayoutWord;
-}
-
 }  // namespace
+
+bool CheckImageSize(Desktop& desktop, WindowHandle owner, const RomImage& image,
+                    const BcpSysBlock& imageBlock, const BcpSysBlock& system) {
+  if (imageBlock.RomSizeKb == system.RomSizeKb && image.RomSize() == system.RomBytes() &&
+      imageBlock.LayoutWord == system.LayoutWord) {
+    return true;
+  }
+  return Refuse(desktop, owner, kMsgSizeNotIdentical);
+}
 
 bool CheckImageCompatibility(Desktop& desktop, WindowHandle owner, const RomImage& image,
                              const BcpSysBlock& system) {
@@ -74,10 +78,7 @@ bool CheckImageCompatibility(Desktop& desktop, WindowHandle owner, const RomImag
     if (question != nullptr && !AskToGoOn(desktop, owner, question)) return false;
   }
 
-  // Whatever the date, an image of another size or layout would be written over blocks it does
-  // not fit: half of a larger image over the whole part leaves a machine that cannot boot.
-  if (!SameSize(image, imageBlock, system)) return Refuse(desktop, owner, kMsgSizeNotIdentical);
-  return true;
+  return CheckImageSize(desktop, owner, image, imageBlock, system);
 }
 
 }  // namespace ql

@@ -94,9 +94,12 @@ Outcome RomImage::Load(WindowHandle owner, const char* path, const BcpSysBlock& 
   imageBcpSys_ = ParseBcpSys(buffer_.data() + sys);
   imageDmiPresent_ = FindBlock(kBcpDmiSignature, bcpdmi::kHeaderSize) >= 0;
 
-  // The factory line flashes what it is given: its images are chosen by the line, not by a person
-  // who could pick the wrong file.
-  if (!manufacturing && !CheckImageCompatibility(desktop_, owner, *this, system)) {
+  // The factory line's images are chosen by the line, not by a person who could pick the wrong
+  // file, and nobody is there to answer a question about their date or platform; but the line can
+  // name the image of another board, and that is never written over this part.
+  const bool accepted = manufacturing ? CheckImageSize(desktop_, owner, *this, imageBcpSys_, system)
+                                      : CheckImageCompatibility(desktop_, owner, *this, system);
+  if (!accepted) {
     loaded_ = false;
     return Outcome::kFailed;
   }

@@ -70,8 +70,9 @@ class RomImage {
   // Loads the file at `path` and judges it against the running BIOS's block `system`. kDone when
   // the image is loaded and accepted; kFailed when it is not (the reason has been shown); kFatal
   // when there was no memory for it ("No enough memory for Rom Image!!" shown). The factory line
-  // (`manufacturing`) flashes what it is given: its images are not held to the compatibility
-  // rules. Every load clears the button flags first and sets both on success.
+  // (`manufacturing`) is asked no question about the platform or the date of what it is given,
+  // but its images are held to the size and layout rule like any other. Every load clears the
+  // button flags first and sets both on success.
   Outcome Load(WindowHandle owner, const char* path, const BcpSysBlock& system, bool manufacturing);
 
   bool Loaded() const { return loaded_; }
@@ -121,9 +122,16 @@ class RomImage {
 
 // True when the loaded image may be flashed on this machine; a refusal has shown its message.
 // An image taken at the older-year warning or at one of the date questions is still held to the
-// size and layout rule, after its date box. The factory line's images are not judged here, so the
-// flash passes still keep every block inside the flashable bytes.
+// size and layout rule (CheckImageSize), after its date box.
 bool CheckImageCompatibility(Desktop& desktop, WindowHandle owner, const RomImage& image,
                              const BcpSysBlock& system);
+
+// The rule no image escapes, the factory line's included: the image's BCPSYS block (`imageBlock`)
+// names the running BIOS's ROM size and layout, and the file is exactly that size. Whatever the
+// date or the line, an image of another size or layout would be written over blocks it does not
+// fit: half of a larger image over the whole part leaves a machine that cannot boot, and its
+// verify, reading the same half back, would pass. False after the size message.
+bool CheckImageSize(Desktop& desktop, WindowHandle owner, const RomImage& image,
+                    const BcpSysBlock& imageBlock, const BcpSysBlock& system);
 
 }  // namespace ql

@@ -74,7 +74,7 @@ class FaultMatrix : public ProgramTest {
       if (key == "shutdown_box") desktop.shutdownAnswers = {ShutdownBoxEnd::kNotShown};
       if (key == "image") files.failReadOpen.insert(imagePaths_[image]);
       if (value == "cancelled") desktop.saveFileAnswers = {std::nullopt};
-      if (value == "uncreatable") files.failOpen = {backupPath_, backupPath_ + ".new"};
+      if (value == "uncreatable") files.failOpen = {backupPath_ + ".new"};
       if (key == "running") running = value == "without DMI places" ? noDmiPlaces_ : noServices_;
       backupWriteFails = backupWriteFails || value == "unwritable";
       std::string error;

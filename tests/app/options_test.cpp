@@ -2,6 +2,7 @@
 #include "app/options.h"
 
 #include <filesystem>
+#include <optional>
 
 #include "support/program_fixture.h"
 
@@ -27,50 +28,63 @@ class SettingsTest : public ProgramTest {
   WindowHandle const window_ = reinterpret_cast<WindowHandle>(0x450);
 };
 
+// The factory line runs every case too: there nothing is told, the defaults are taken all the
+// same, and the backup is off for the run. Its log cannot be made, which is not told either.
 TEST_F(SettingsTest, TheFileIsReadAsItStandsOrMadeAllOnAndEachTroubleIsToldAndLeavesAllOn) {
+  using File = std::optional<Bytes>;  // none, or the file's bytes
   struct Case {
     const char* what;
     bool refuseOpen, failRead, failWrite;
     std::vector<MessageRecord> boxes;
-    Bytes before, after;      // the file; empty: none, or empty
+    File before, after;
     std::vector<bool> ticks;  // backup, verify, blank check
-    Bytes leftNew = {};       // a new file an interrupted save left beside it
+    File leftNew = {};        // a new file an interrupted save left beside it
   };
   const std::vector<bool> on{true, true, true};
   const Bytes taken{0, 1, 1, 0}, whole{1, 0, 1, 1}, unswapped{0, 0, 0, 0};
   // clang-format off
   const Case cases[] = {
-      {"read", false, false, false, {}, {0, 1, 0, 1}, {0, 1, 0, 1}, {false, true, false}},
-      {"only a 1 is on", false, false, false, {}, {2, 1, 1, 1}, {2, 1, 1, 1}, {false, true, true}},
-      {"short: the rest is off", false, false, false, {}, {1, 0}, {1, 0}, {true, false, false}},
-      {"long", false, false, false, {}, {1, 1, 0, 0, 9}, {1, 1, 0, 0, 9}, {true, true, false}},
-      {"missing", false, false, false, {}, {}, {1, 1, 1, 1}, on},
-      {"unreadable", false, true, false, {kCannotRead}, {0, 0, 2, 0}, {0, 0, 2, 0}, on},
+      {"read", false, false, false, {}, Bytes{0, 1, 0, 1}, Bytes{0, 1, 0, 1}, {false, true, false}},
+      {"only a 1 is on", false, false, false, {}, Bytes{2, 1, 1, 1}, Bytes{2, 1, 1, 1}, {false, true, true}},
+      // A file cut short would switch the verify and blank check off without a word.
+      {"empty", false, false, false, {kCannotRead}, Bytes{}, Bytes{}, on},
+      {"short", false, false, false, {kCannotRead}, Bytes{1, 0}, Bytes{1, 0}, on},
+      {"one byte short", false, false, false, {kCannotRead}, Bytes{0, 0, 0}, Bytes{0, 0, 0}, on},
+      {"long", false, false, false, {}, Bytes{1, 1, 0, 0, 9}, Bytes{1, 1, 0, 0, 9}, {true, true, false}},
+      {"missing", false, false, false, {}, {}, Bytes{1, 1, 1, 1}, on},
+      {"unreadable", false, true, false, {kCannotRead}, Bytes{0, 0, 2, 0}, Bytes{0, 0, 2, 0}, on},
       {"uncreatable", true, false, false, {kCannotCreate, Box(path_.c_str(), kMbOk)}, {}, {}, on},
       {"unwritable", false, false, true, {kCannotWrite}, {}, {}, on},
-      {"written but unreadable", false, true, false, {kCannotRead}, {}, {1, 1, 1, 1}, on},
+      {"written but unreadable", false, true, false, {kCannotRead}, {}, Bytes{1, 1, 1, 1}, on},
       {"cut at the swap", false, false, false, {}, {}, taken, {false, true, true}, taken},
-      {"a new file cut short", false, false, false, {}, {}, {1, 1, 1, 1}, on, {0, 0}},
+      {"a new file cut short", false, false, false, {}, {}, Bytes{1, 1, 1, 1}, on, Bytes{0, 0}},
       {"beside a whole file", false, false, false, {}, whole, whole, {true, false, true}, unswapped},
   };
   // clang-format on
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::filesystem::remove(path_);
-    if (!c.before.empty()) Store(c.before);
-    std::filesystem::remove(new_);
-    if (!c.leftNew.empty()) TempFolder::WriteFile(new_, c.leftNew);
-    files.failOpen.clear();
-    if (c.refuseOpen) files.failOpen.insert(new_);
-    files.failReadOnCall = c.failRead ? files.reads + 1 : 0;
-    files.failWriteOnCall = c.failWrite ? files.writes + 1 : 0;
-    desktop.messages.clear();
-    Run("", window_);
-    EXPECT_EQ(desktop.messages, c.boxes);
-    for (const MessageRecord& box : desktop.messages) EXPECT_EQ(box.owner, window_);
-    EXPECT_EQ(Ticks(), c.ticks);
-    EXPECT_EQ(Stored(), c.after);
+  for (const bool line : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (line ? " on the factory line" : ""));
+      std::filesystem::remove(path_);
+      if (c.before) Store(*c.before);
+      std::filesystem::remove(new_);
+      if (c.leftNew) TempFolder::WriteFile(new_, *c.leftNew);
+      files.failOpen.clear();
+      if (c.refuseOpen) files.failOpen.insert(new_);
+      if (line) files.failOpen.insert(ProgramFile("Logfile"));
+      files.failReadOnCall = c.failRead ? files.reads + 1 : 0;
+      files.failWriteOnCall = c.failWrite ? files.writes + 1 : 0;
+      desktop.messages.clear();
+      Run(line ? "/M new.rom" : "", window_);
+      EXPECT_EQ(desktop.messages, line ? std::vector<MessageRecord>{} : c.boxes);
+      for (const MessageRecord& box : desktop.messages) EXPECT_EQ(box.owner, window_);
+      std::vector<bool> ticks = c.ticks;
+      if (line) ticks[0] = false;
+      EXPECT_EQ(Ticks(), ticks);
+      EXPECT_EQ(std::filesystem::exists(path_), c.after.has_value());
+      EXPECT_EQ(c.after ? Stored() : Bytes{}, c.after.value_or(Bytes{}));
+    }
   }
+  EXPECT_FALSE(std::filesystem::exists(ProgramFile("Logfile")));
   EXPECT_EQ(files.openHandles, 0);
 }
 

@@ -50,7 +50,7 @@ TEST_F(RunTest, AManufacturingRunAppendsItsLinesAndStopsWritingWhenItsFileDidNot
   EXPECT_EQ(Log(), "old\r\n" + kHeader + "Rom file loaded!!\r\n" + kFlashLines + kHeader);
 
   // A person's run never touches the log (a backup before any load is of the running BIOS's
-  // size); a log held by another program is told about and never emptied.
+  // size).
   const std::string before = Log();
   UseMachine({}, installed_);
   Run(newerPath_);
@@ -60,11 +60,20 @@ TEST_F(RunTest, AManufacturingRunAppendsItsLinesAndStopsWritingWhenItsFileDidNot
   EXPECT_FALSE(program->FirstPaint(nullptr)) << "a file a person names is not flashed";
   Load(newer_);
   EXPECT_EQ(Log(), before);
+
+  // A log held by another program is never emptied, and a settings file cut short is read as none
+  // (its missing bytes would have switched the verify off). Nobody stands at the line to close a
+  // box about either: the run flashes with the default options and its status is as good as any.
   files.failReadOpen.insert(ProgramFile("Logfile"));
+  TempFolder::WriteFile(ProgramFile("brimlet.ini"), {1});
+  UseMachine({}, installed_);
   desktop.messages.clear();
   Run("/M " + newerPath_);
-  EXPECT_EQ(desktop.messages,
-            std::vector<MessageRecord>{Box("Can not create manufacture log file!!", 0x30)});
+  ASSERT_TRUE(program->FirstPaint(nullptr));
+  program->FlashCommand(nullptr);
+  EXPECT_EQ(desktop.messages, std::vector<MessageRecord>{});
+  EXPECT_EQ(program->ExitStatus(), 0);
+  EXPECT_EQ(Part(), newer_);
   EXPECT_EQ(Log(), before);
 }
 

@@ -1,6 +1,7 @@
 // The Flash and Backup commands on the simulated machine: what each Attrib does to the part and to
 // the block map, every way a flash stops short, and the backups, each with its boxes exactly.
 #include <algorithm>
+#include <filesystem>
 
 #include "flash/backup.h"
 #include "platform/testing/recording_machine.h"
@@ -276,32 +277,40 @@ TEST_F(FlashTest, ABackupAsksUntilANameIsTakenOrItIsSkippedAndWritesWhatTheFlash
 }
 
 // The faults the machine plays are held by the fault matrix; these need a table, an allocator or
-// a file of their own, and an earlier backup to keep.
-TEST_F(FlashTest, ABackupThatFailsLeavesTheEarlierFileAsItWasOrNoneThatCouldPassForOne) {
-  enum Fault { kNone, kMemory, kWrite };
+// a file of their own, and an earlier backup to keep: whatever fails, it stays whole and nothing
+// is left beside it.
+TEST_F(FlashTest, ABackupThatFailsLeavesTheEarlierFileAsItWas) {
+  enum Fault { kNone, kMemory, kCreate, kWrite, kSwap };
   // clang-format off
-  struct Case { const char* name; sim::SimProfile profile; bool padded; Fault fault; MessageRecord message; bool kept = true; };
+  struct Case { const char* name; bool padded; Fault fault; MessageRecord message; };
   const Case cases[] = {
-      {"blocks beyond the ROM", {}, true, kNone,
+      {"blocks beyond the ROM", true, kNone,
        Stop("The flash blocks of the BIOS reach beyond the rom size!!\nThe backup file was not written!!")},
-      {"no memory", {}, false, kMemory, Stop("No enough memory for BIOS backup!!")},
-      {"a write that fails", {}, false, kWrite, Box("File write failed!!", kMbOk), false},
+      {"no memory", false, kMemory, Stop("No enough memory for BIOS backup!!")},
+      {"a new file that cannot be made", false, kCreate, Box("File create Error!!", kMbOk)},
+      {"a write that fails", false, kWrite, Box("File write failed!!", kMbOk)},
+      {"a new file that cannot take the old one's place", false, kSwap, Box("File write failed!!", kMbOk)},
   };
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const Bytes part = c.padded ? PartLargerThanTheRom() : installed_;
-    Start(c.profile, true, true, nullptr, &part);
+    Start({}, true, true, nullptr, &part);
     const std::string kept = folder.Write("kept.bak", {'k', 'e', 'p', 't'});
     desktop.saveFileAnswers = {kept};
+    files.failOpen.clear();
+    if (c.fault == kCreate) files.failOpen.insert(kept + ".new");
     files.failWriteOnCall = c.fault == kWrite ? files.writes + 3 : 0;
+    files.failReplace = c.fault == kSwap;
     allocator.failOnCall = c.fault == kMemory ? allocator.calls + 1 : 0;
     program->BackupCommand(nullptr);
     EXPECT_EQ(desktop.messages, (std::vector{kOverwrite, c.message}));
-    EXPECT_EQ(TempFolder::ReadFile(kept), (c.kept ? Bytes{'k', 'e', 'p', 't'} : Bytes{}));
+    EXPECT_EQ(TempFolder::ReadFile(kept), (Bytes{'k', 'e', 'p', 't'}));
+    EXPECT_FALSE(std::filesystem::exists(kept + ".new"));
     EXPECT_EQ(files.openHandles, 0);
     EXPECT_FALSE(sim->Bios().SessionOpen());
   }
+  files.failReplace = false;
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   image.ImageBcpSys().LayoutWord == kSystem.LayoutWord);
   }
   // Whatever the load decided, the rules and the readers run over the buffer it left (the factory
-  // line's load skips the rules).
+  // line's load holds the image to the size rule only).
   if (manufacturing) CheckImageCompatibility(desktop, nullptr, image, kSystem);
   ImageDmiRecord record;
   ReadImageDmi(desktop, nullptr, image, &record);

@@ -126,11 +126,29 @@ TEST_F(RomLoadTest, AFileIsReadInWholePiecesAndOneRemainderWithThePercentShown) 
   }
 }
 
-TEST_F(RomLoadTest, TheFactoryLineFlashesWhatItIsGivenWithoutTheRules) {
-  Run("/M " + folder.Write("other.rom", BuildImage(Image("01/01/01", "10:30", "OTHER", 1024))));
-  EXPECT_TRUE(program->FirstPaint(nullptr));
-  EXPECT_TRUE(desktop.messages.empty());
-  ExpectTaken(true);
+TEST_F(RomLoadTest, TheFactoryLineIsAskedNothingButNeverFlashesAnImageOfAnotherSize) {
+  // Another board's image, older than the running BIOS; the exit status the line reads.
+  const std::tuple<const char*, uint32_t, uint16_t, std::vector<MessageRecord>, int> cases[] = {
+      {"the size and layout of this part", 512, 0x100, {}, 0},
+      {"twice the part", 1024, 0x100, {Stop(kMsgSizeNotIdentical)}, 2},
+      {"half the part", 256, 0x100, {Stop(kMsgSizeNotIdentical)}, 2},
+      {"another layout", 512, 0x101, {Stop(kMsgSizeNotIdentical)}, 2},
+  };
+  for (const auto& [name, sizeKb, layout, boxes, status] : cases) {
+    SCOPED_TRACE(name);
+    UseMachine({}, BuildImage(Image()));
+    const Bytes installed = Part();
+    const Bytes image = BuildImage(Image("01/01/01", "10:30", "OTHER", sizeKb, layout));
+    desktop.messages.clear();
+    Run("/M " + folder.Write("other.rom", image));
+    const bool loaded = program->FirstPaint(nullptr);
+    EXPECT_EQ(loaded, status == 0);
+    ExpectTaken(loaded);
+    if (loaded) program->FlashCommand(nullptr);
+    EXPECT_EQ(desktop.messages, boxes);
+    EXPECT_EQ(program->ExitStatus(), status);
+    EXPECT_EQ(Part(), loaded ? image : installed);
+  }
 }
 
 }  // namespace

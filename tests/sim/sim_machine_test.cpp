@@ -15,7 +15,7 @@ TEST(SimFlashPartTest, ProgrammingOnlyClearsBitsAndErasingSetsThemInItsRangeOnly
   sim::FlashPart part(Bytes(0x2000, 0x5A));
   part.SetEraseFailures({0x1800});
   const Bytes data(0x1000, 0xA3);
-  part.Program(0, data.data(), 0x1000);  // over old data, without an erase
+  ASSERT_TRUE(part.Program(0, data.data(), 0x1000));  // over old data, without an erase
   EXPECT_EQ(part.Cells()[0], 0x5A & 0xA3);
   ASSERT_TRUE(part.Erase(0, 0x1000));
   EXPECT_EQ(part.Cells()[0xFFF], 0xFF);
@@ -95,6 +95,45 @@ TEST_F(SimFolderTest, WhatARunWroteStaysAndTheFlashedBiosBootsAfterARestart) {
   EXPECT_EQ(RunningDate(), "12/24/05");
   EXPECT_EQ(TempFolder::ReadText(folder_.Path("m/shutdown.log")),
             "restart (ExitWindows flags 0x2)\nrestart (ExitWindows flags 0x2)\n");
+}
+
+// A run of the program on a machine folder whose part's file refuses a write: the erase or program
+// that made the change fails, and the part is what its file says it is.
+class PartFileTest : public ProgramTest {};
+
+TEST_F(PartFileTest, AChangeThePartsFileDoesNotTakeFailsTheCallThatMadeIt) {
+  const Bytes installed = Part();
+  const Bytes newer = BuildImage({.buildDate = "06/01/06", .fillSeed = 7});
+  std::string atOnce;
+  for (uint32_t at = 0; at < newer.size(); at += 0x10000) {
+    atOnce += "block = 0x10000 " + std::to_string(at) + " auto 4\n";
+  }
+  const MessageRecord failed = Stop(kMsgFlashFailed);
+  // The machine's profile; the write of the flash that fails (1: the first block's erase);
+  // the boxes.
+  // clang-format off
+  const std::tuple<const char*, std::string, int, std::vector<MessageRecord>> cases[] = {
+      {"an erase", "", 1, {Stop("Erase failed!!!"), failed}},
+      {"a program", "", 3, {Stop("Program failed!!!"), failed}},
+      {"an erase at once", atOnce, 1, {Stop("Once flash erasing failed", "Error Message"), failed}},
+      {"a page at once", atOnce, 3, {Stop("Once flash programming failed", "Error Message"), failed}},
+  };
+  // clang-format on
+  for (const auto& [name, profile, failing, boxes] : cases) {
+    SCOPED_TRACE(name);
+    UseMachineFolder(profile, installed);
+    Run();
+    program->ConfirmOptionDialog({/*AutoBackup=*/false, true, true});
+    Load(newer);
+    desktop.messages.clear();
+    files.failWriteOnCall = files.writes + failing;
+    desktop.shutdownAnswers = {ShutdownBoxEnd::kClosed};
+    program->FlashCommand(nullptr);
+    EXPECT_EQ(desktop.messages, boxes);
+    EXPECT_EQ(TempFolder::ReadFile(folder.Path("machine/flash.bin")), Part());
+    EXPECT_NE(Part(), newer);
+    EXPECT_EQ(files.openHandles, 0);
+  }
 }
 
 }  // namespace

@@ -57,8 +57,23 @@ class ProgramTest : public ::testing::Test {
     std::string error;
     sim = sim::SimMachine::Create(profile, std::move(part), &error, std::move(boot));
     ASSERT_TRUE(sim) << error;
-    // The simulated system ends the process as a test can observe it. Its close after a shutdown
-    // or restart arrives as a message would, once the command that asked for it has returned.
+    HookSystem();
+  }
+  // Another machine, kept in the folder "machine" of the test's: its part is written to the
+  // folder's flash.bin through the test's files, which can fail.
+  void UseMachineFolder(const std::string& profileText, const Bytes& part) {
+    program.reset();
+    sim.reset();
+    std::string error;
+    ASSERT_TRUE(sim::CreateMachineFolder(files, folder.Path("machine"), part, profileText, &error))
+        << error;
+    sim = sim::OpenSimMachine(files, folder.Path("machine"), &error);
+    ASSERT_TRUE(sim) << error;
+    HookSystem();
+  }
+  // The simulated system ends the process as a test can observe it. Its close after a shutdown or
+  // restart arrives as a message would, once the command that asked for it has returned.
+  void HookSystem() {
     sim->exitProcess = [](int code) { throw ProcessExit{code}; };
     sim->closeProgram = [this] { ++systemCloses; };
   }

@@ -1,0 +1,12 @@
+#include "platform/files.h"
+
+#include <cstdio>
+
+namespace ql {
+
+bool NewFileName(const char* name, char (&newName)[kNewFileNameSize]) {
+  const int length = std::snprintf(newName, sizeof newName, "%s%s", name, kNewFileSuffix);
+  return length >= 0 && static_cast<uint32_t>(length) < sizeof newName;
+}
+
+}  // namespace ql
