@@ -94,7 +94,8 @@ void Program::LoadCommand(WindowHandle owner) {
 
 void Program::BackupCommand(WindowHandle owner) {
   FlashServices services = Services();
-  (void)Check(BackupBios(services, files_, owner, RomSizeForPart(), startup_.CurrentDirectory));
+  (void)Check(
+      BackupBios(services, files_, owner, systemBcpSys_.RomBytes(), startup_.CurrentDirectory));
 }
 
 void Program::FlashCommand(WindowHandle owner) {
@@ -198,10 +199,8 @@ Outcome Program::RunFlashJob(WindowHandle owner) {
         return Outcome::kFailed;
       }
       FlashServices services = Services();
-      // The copy read back is the running BIOS; the block map keeps the size the run works with.
-      const uint32_t mapRomSize = RomSizeForPart();
       result = Check(FlashNewDmiOnly(services, owner, dmi_.EnteredDmi, systemBcpSys_.RomBytes(),
-                                     PassesToRun(), mapRomSize));
+                                     PassesToRun()));
       break;
     }
   }
@@ -213,7 +212,7 @@ Outcome Program::RunFlashJob(WindowHandle owner) {
 
 Outcome Program::FlashImage(WindowHandle owner) {
   FlashServices services = Services();
-  const FlashSource source{image_.Buffer(), image_.FlashableBytes(), image_.RomSize(), nullptr};
+  const FlashSource source{image_.Buffer(), image_.FlashableBytes(), image_.FlashableBytes()};
   // A whole image leaves the blocks that already hold it as they are; the DMI-only flash rewrites
   // only blocks it has just read and changed, so it has nothing to gain from reading them again.
   PassOptions passes = PassesToRun();
@@ -228,8 +227,8 @@ PassOptions Program::PassesToRun() const {
 bool Program::OfferBackup(WindowHandle owner) {
   if (!options_.AutoBackup() || flashDone_) return true;
   FlashServices services = Services();
-  if (Check(BackupBios(services, files_, owner, RomSizeForPart(), startup_.CurrentDirectory)) ==
-      Outcome::kDone) {
+  if (Check(BackupBios(services, files_, owner, systemBcpSys_.RomBytes(),
+                       startup_.CurrentDirectory)) == Outcome::kDone) {
     return true;
   }
   return ProgramMessage(desktop_, owner, kMsgBackupFailedQuestion, kMbOkCancel | kMbIconHand) !=
@@ -270,11 +269,6 @@ void Program::ShowResult(WindowHandle owner, bool flashed) {
       !ShutdownSystem(machine_, desktop_, log_, owner,
                       ShutdownRequest{startup_.OsFamily == kWin98, startup_.ManufacturingMode}) &&
       startup_.ManufacturingMode;
-}
-
-uint32_t Program::RomSizeForPart() {
-  if (!image_.Loaded()) image_.SetRomSize(systemBcpSys_.RomBytes());
-  return image_.RomSize();
 }
 
 FlashServices Program::Services() {

@@ -158,8 +158,6 @@ class Program {
   // check, what becomes of the DMI strings, the flash, the result and the shutdown offer. kDone
   // when the flash ran and every pass it made succeeded.
   Outcome RunFlashJob(WindowHandle owner);
-  // The running BIOS's size becomes the ROM size when no image is loaded (backup, DMI-only flash).
-  uint32_t RomSizeForPart();
   FlashServices Services();
   // Ends the process on kFatal; otherwise answers the outcome.
   Outcome Check(Outcome outcome);

@@ -68,9 +68,8 @@ bool Refuse(Desktop& desktop, WindowHandle owner, const char* text) {
 // within a session of its own, and marks those read whole. Every byte of the copy not read stays
 // 0, so that no signature can be found where nothing was read. kFatal when the session could not be
 // opened or closed.
-Outcome ReadInstalledRom(FlashServices& flash, WindowHandle owner, uint32_t mapRomSize,
-                         InstalledCopy& copy) {
-  if (Outcome opened = OpenFlashSession(flash, owner, mapRomSize); opened != Outcome::kDone) {
+Outcome ReadInstalledRom(FlashServices& flash, WindowHandle owner, InstalledCopy& copy) {
+  if (Outcome opened = OpenFlashSession(flash, owner, copy.size); opened != Outcome::kDone) {
     return opened;
   }
   std::memset(copy.bytes, 0, copy.size);
@@ -215,8 +214,7 @@ bool SelectChangedBlocks(std::span<const FlashBlockRecord> blocks, uint32_t offs
 }
 
 Outcome FlashNewDmiOnly(FlashServices& flash, WindowHandle owner, EnteredDmiRecord& entered,
-                        uint32_t romSize, const PassOptions& options, uint32_t mapRomSize) {
-  if (mapRomSize == 0) mapRomSize = romSize;
+                        uint32_t romSize, const PassOptions& options) {
   HeapBuffer buffer;
   if (romSize != 0) buffer = HeapBuffer::Allocate(flash.allocator, romSize);
   if (buffer.empty()) {
@@ -227,13 +225,13 @@ Outcome FlashNewDmiOnly(FlashServices& flash, WindowHandle owner, EnteredDmiReco
   InstalledCopy copy;
   copy.bytes = buffer.data();
   copy.size = romSize;
-  if (Outcome read = ReadInstalledRom(flash, owner, mapRomSize, copy); read != Outcome::kDone) {
+  if (Outcome read = ReadInstalledRom(flash, owner, copy); read != Outcome::kDone) {
     return read;
   }
   copy.blocks = flash.part.Blocks();
   copy.selection = &selection;
   if (!PrepareCopy(flash.desktop, owner, copy, romSize, entered)) return Outcome::kFailed;
-  return FlashBlocks(flash, owner, FlashSource{buffer.data(), romSize, mapRomSize, &selection},
+  return FlashBlocks(flash, owner, FlashSource{buffer.data(), romSize, romSize, &selection},
                      options);
 }
 

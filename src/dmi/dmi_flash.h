@@ -34,10 +34,9 @@ inline constexpr const char* kMsgDmiOnlyNoUuidField =
 // erased unless the blocks it rewrites and those holding BCPSYS and BCPDMI were read whole and
 // every field to be written lies in blocks the flash rewrites whole; a block it leaves alone need
 // not be readable (a protected boot block). The typed strings are padded with blanks to the
-// installed lengths, in `entered` as well. The sessions it opens lay the block map for `mapRomSize`
-// bytes (the ROM size the program works with: a loaded image's), 0 standing for `romSize`.
+// installed lengths, in `entered` as well.
 Outcome FlashNewDmiOnly(FlashServices& flash, WindowHandle owner, EnteredDmiRecord& entered,
-                        uint32_t romSize, const PassOptions& options, uint32_t mapRomSize = 0);
+                        uint32_t romSize, const PassOptions& options);
 
 // Makes `text` exactly `length` characters: blanks appended to a shorter text, a longer one cut,
 // and the terminator at `length`. `text` holds at least `length` + 1 bytes.

@@ -44,7 +44,7 @@ bool AskToGoOn(Desktop& desktop, WindowHandle owner, const char* text) {
 
 bool CheckImageSize(Desktop& desktop, WindowHandle owner, const RomImage& image,
                     const BcpSysBlock& imageBlock, const BcpSysBlock& system) {
-  if (imageBlock.RomSizeKb == system.RomSizeKb && image.RomSize() == system.RomBytes() &&
+  if (imageBlock.RomSizeKb == system.RomSizeKb && image.Bytes() == system.RomBytes() &&
       imageBlock.LayoutWord == system.LayoutWord) {
     return true;
   }

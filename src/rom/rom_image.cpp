@@ -8,17 +8,6 @@ namespace ql {
 RomImage::RomImage(Allocator& allocator, Desktop& desktop, Files& files, LoadProgress& progress)
     : allocator_(allocator), desktop_(desktop), files_(files), progress_(progress) {}
 
-uint32_t RomImage::Bytes() const {
-  if (buffer_.empty()) return 0;
-  return romSize_ < buffer_.size() ? romSize_ : buffer_.size();
-}
-
-uint32_t RomImage::FlashableBytes() const {
-  if (!loaded_) return 0;
-  uint32_t bytes = Bytes();
-  return loadedImageSize_ < bytes ? loadedImageSize_ : bytes;
-}
-
 int32_t RomImage::FindBlock(const uint8_t* signature, uint32_t blockLength) const {
   return FindWholeBlock(buffer_.data(), Bytes(), signature, blockLength);
 }
@@ -74,7 +63,6 @@ Outcome RomImage::Load(WindowHandle owner, const char* path, const BcpSysBlock& 
     ProgramMessage(desktop_, owner, kMsgNoMemoryForRomImage, kMbOk);
     return Outcome::kFatal;
   }
-  romSize_ = size;
 
   progress_.ReadingFile();
   const bool read = ReadWholeFile(owner, file, size);
@@ -105,7 +93,6 @@ Outcome RomImage::Load(WindowHandle owner, const char* path, const BcpSysBlock& 
   }
   buttons.flash = true;
   buttons.backup = true;
-  loadedImageSize_ = size;
   return Outcome::kDone;
 }
 

@@ -80,18 +80,11 @@ class RomImage {
   const BcpSysBlock& ImageBcpSys() const { return imageBcpSys_; }
   bool ImageDmiPresent() const { return imageDmiPresent_; }
 
-  // The size the flash and the block map work with: the loaded file's, or the running BIOS's for a
-  // backup made without an image (SetRomSize).
-  uint32_t RomSize() const { return romSize_; }
-  void SetRomSize(uint32_t size) { romSize_ = size; }
-
-  // The bytes of the buffer that may be read: RomSize, but never past the allocation (a backup
-  // made without an image sets RomSize to the running BIOS's size while an older, refused buffer
-  // may still be held). 0 without a buffer.
-  uint32_t Bytes() const;
-  // The bytes a flash may take from the image: none without an accepted image, and never more
-  // than the file that was accepted.
-  uint32_t FlashableBytes() const;
+  // The bytes the buffer holds: the last file read whole or in part, accepted or not; 0 without
+  // a buffer.
+  uint32_t Bytes() const { return buffer_.size(); }
+  // The bytes a flash may take from the image: none without an accepted image.
+  uint32_t FlashableBytes() const { return loaded_ ? Bytes() : 0; }
   uint8_t* Buffer() { return buffer_.data(); }
   const uint8_t* Buffer() const { return buffer_.data(); }
 
@@ -113,8 +106,6 @@ class RomImage {
   Files& files_;
   LoadProgress& progress_;
   HeapBuffer buffer_;
-  uint32_t romSize_ = 0;
-  uint32_t loadedImageSize_ = 0;
   bool loaded_ = false;
   BcpSysBlock imageBcpSys_;
   bool imageDmiPresent_ = false;

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Outcome loaded = image.Load(nullptr, "input.rom", kSystem, manufacturing);
   if (loaded == Outcome::kFatal) return 0;
   if (loaded == Outcome::kDone && !manufacturing) {
-    fuzz::Require(image.RomSize() == kSystem.RomBytes() &&
+    fuzz::Require(image.Bytes() == kSystem.RomBytes() &&
                   image.ImageBcpSys().LayoutWord == kSystem.LayoutWord);
   }
   // Whatever the load decided, the rules and the readers run over the buffer it left (the factory

@@ -121,7 +121,7 @@ TEST_F(RomLoadTest, AFileIsReadInWholePiecesAndOneRemainderWithThePercentShown) 
     EXPECT_EQ(files.readCounts, pieces);
     // One percent step for each piece read, and the one that puts the display back at rest.
     EXPECT_EQ(desktop.repaints[ProgressItem::kStatusBar], static_cast<int>(pieces.size()) + 1);
-    EXPECT_EQ(program->image().RomSize(), size);
+    EXPECT_EQ(program->image().Bytes(), size);
     EXPECT_EQ(desktop.messages.back(), Stop(kMsgRomNotCompatible));
   }
 }
