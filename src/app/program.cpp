@@ -50,6 +50,14 @@ void Program::Initialise(WindowHandle mainWindow) {
     ProgramMessage(desktop_, mainWindow, kMsgMemoryAllocateError, kMbIconHand);
     EndFatally();
   }
+  journal_.emplace(files_, startup_.ProgramDirectory, dmi_.SystemDmi);
+  cutFound_ = journal_->Exists();
+  if (cutFound_ && startup_.ManufacturingMode) {
+    // The line flashes as it always does, and that rewrites just what the cut left differing.
+    log_.Line(kLogLastFlashCutShort);
+  } else if (cutFound_) {
+    ProgramMessage(desktop_, mainWindow, kMsgLastFlashCutShort, kMbIconExclamation);
+  }
   firstPaintDone_ = false;
 }
 
@@ -75,6 +83,7 @@ bool Program::FirstPaint(WindowHandle mainWindow) {
 
 Outcome Program::LoadImage(WindowHandle owner, const char* path) {
   Outcome loaded = Check(image_.Load(owner, path, systemBcpSys_, startup_.ManufacturingMode));
+  if (loaded == Outcome::kDone) std::snprintf(imageName_, sizeof imageName_, "%s", path);
   if (loaded == Outcome::kDone && image_.ImageDmiPresent()) {
     ReadImageDmi(desktop_, owner, image_, &dmi_.ImageDmi);
   }
@@ -105,9 +114,10 @@ void Program::FlashCommand(WindowHandle owner) {
   const bool verifying = options_.AutoVerify();
   const bool flashed = RunFlashJob(owner) == Outcome::kDone;
   if (startup_.ManufacturingMode) {
-    outcome_ = !flashed    ? ManufacturingOutcome::kFlashFailed
-               : verifying ? ManufacturingOutcome::kFlashedAndVerified
-                           : ManufacturingOutcome::kFlashedNotVerified;
+    outcome_ = flashed && verifying ? ManufacturingOutcome::kFlashedAndVerified
+               : flashed            ? ManufacturingOutcome::kFlashedNotVerified
+               : HoldsNeither()     ? ManufacturingOutcome::kHoldsNeither
+                                    : ManufacturingOutcome::kFlashFailed;
   }
   log_.Line(kLogFlashFinished);
 }
@@ -169,6 +179,9 @@ int Program::ExitStatus() const {
 }
 
 void Program::EndFatally() {
+  // A session that could not be closed after a failed flash ends the run, but not before the
+  // person or the line is told what the flash left.
+  if (report_.left == PartLeft::kHoldsNeither) TellHoldsNeither(mainWindow_);
   ReleaseResources();
   desktop_.ReleaseSkin();
   ExitNow(kExitFatal);
@@ -181,6 +194,7 @@ Outcome Program::RunFlashJob(WindowHandle owner) {
     ProgramMessage(desktop_, owner, kDmiTextFileNotRead, kMbIconHand);
     return Outcome::kFailed;
   }
+  report_ = FlashReport{};
   if (!OfferBackup(owner)) return Outcome::kFailed;
   if (!PowerChecked(owner)) return Outcome::kFailed;
 
@@ -198,7 +212,8 @@ Outcome Program::RunFlashJob(WindowHandle owner) {
       if (ShowMessageById(desktop_, MSG_UPDATE_DMI_ONLY, owner) == kIdCancel) {
         return Outcome::kFailed;
       }
-      FlashServices services = Services();
+      FlashServices services = ChangingServices(
+          {&dmi_.SystemDmi, "DMI strings only", nullptr, 0, systemBcpSys_.RomBytes(), {}});
       result = Check(FlashNewDmiOnly(services, owner, dmi_.EnteredDmi, systemBcpSys_.RomBytes(),
                                      PassesToRun()));
       break;
@@ -211,7 +226,12 @@ Outcome Program::RunFlashJob(WindowHandle owner) {
 }
 
 Outcome Program::FlashImage(WindowHandle owner) {
-  FlashServices services = Services();
+  FlashServices services = ChangingServices({&dmi_.SystemDmi,
+                                             imageName_,
+                                             image_.Buffer(),
+                                             image_.FlashableBytes(),
+                                             systemBcpSys_.RomBytes(),
+                                             {}});
   const FlashSource source{image_.Buffer(), image_.FlashableBytes(), image_.FlashableBytes()};
   // A whole image leaves the blocks that already hold it as they are; the DMI-only flash rewrites
   // only blocks it has just read and changed, so it has nothing to gain from reading them again.
@@ -246,8 +266,35 @@ bool Program::PowerChecked(WindowHandle owner) {
   }
 }
 
+void Program::TellHoldsNeither(WindowHandle owner) {
+  if (startup_.ManufacturingMode) {
+    log_.Line(kLogHoldsNeither);
+  } else {
+    ProgramMessage(desktop_, owner, kMsgHoldsNeither, kMbIconHand);
+  }
+}
+
+bool Program::HoldsNeither() const {
+  // After a cut the "installed" BIOS read back may itself be half written: only a flash that
+  // succeeds is known to leave a whole one.
+  return report_.left == PartLeft::kHoldsNeither ||
+         (cutFound_ && report_.left != PartLeft::kAsMeant);
+}
+
 void Program::ShowResult(WindowHandle owner, bool flashed) {
+  if (journalWritten_ && !HoldsNeither()) journal_->Remove();
+  if (flashed && cutFound_) journal_->Remove();
+  cutFound_ = cutFound_ && !flashed;
+  journalWritten_ = false;
   if (!flashed) {
+    if (HoldsNeither()) {
+      TellHoldsNeither(owner);
+    } else if (report_.left == PartLeft::kPutBack) {
+      if (startup_.ManufacturingMode) log_.Line(kLogInstalledPutBack);
+      if (!startup_.ManufacturingMode) {
+        ProgramMessage(desktop_, owner, kMsgInstalledPutBack, kMbIconExclamation);
+      }
+    }
     ProgramMessage(desktop_, owner, kMsgFlashFailed, kMbIconHand);
     return;
   }
@@ -271,8 +318,22 @@ void Program::ShowResult(WindowHandle owner, bool flashed) {
       startup_.ManufacturingMode;
 }
 
+FlashServices Program::ChangingServices(const JournalEntry& entry) {
+  journalEntry_ = entry;
+  journalEntry_.blocks = part_.Blocks();
+  FlashServices services = Services();
+  services.watch = this;
+  return services;
+}
+
+void Program::BeforeFirstChange() {
+  journalEntry_.blocks = part_.Blocks();
+  journalWritten_ = journal_->Write(journalEntry_);
+}
+
 FlashServices Program::Services() {
-  return FlashServices{desktop_, allocator_, link_, caller_, session_, part_, progress_};
+  return FlashServices{desktop_, allocator_, link_,   caller_, session_,
+                       part_,    progress_,  report_, nullptr};
 }
 
 void Program::ExitNow(int status) {

@@ -7,6 +7,9 @@
 
 #include <cstdint>
 
+#include <optional>
+
+#include "app/flash_journal.h"
 #include "app/main_controller.h"
 #include "app/manufacturing_log.h"
 #include "app/options.h"
@@ -58,6 +61,17 @@ inline constexpr const char* kLogStartingToFlash = "Starting to flash!!";
 inline constexpr const char* kLogFlashFinished = "Flash finished!!";
 inline constexpr const char* kLogShutdownAfter10Seconds = "Shutdown after 10 seconds!!";
 
+// What a failed flash left in the part, told before "Flash Failed": in a box to a person, in the
+// log at the line.
+inline constexpr const char* kMsgInstalledPutBack =
+    "The BIOS that was installed has been put back and verified!!\nThe computer can be restarted!!";
+inline constexpr const char* kMsgHoldsNeither =
+    "The BIOS that was installed could not be put back!!\nThe flash part holds neither BIOS!!\n"
+    "Do not switch the computer off, and flash again now!!";
+inline constexpr const char* kLogInstalledPutBack = "Installed BIOS put back and verified!!";
+inline constexpr const char* kLogHoldsNeither =
+    "The flash part holds neither BIOS!! Do not switch off, flash again!!";
+
 // What a factory line reads from the program's exit status. A run without "/M" ends with
 // kExitNormal; a fatal end anywhere is kExitFatal. Zero after "/M" means exactly: the named image
 // was flashed, every programmed piece was verified, and nothing failed afterwards.
@@ -65,9 +79,11 @@ enum class ManufacturingOutcome : int {
   kFlashedAndVerified = 0,
   kFatal = 1,               // driver, BIOS interface, session or memory: the program stopped
   kLoadFailed = 2,          // the named file could not be loaded; nothing was flashed
-  kFlashFailed = 3,         // the flash job ran and did not succeed (or was abandoned)
+  kFlashFailed = 3,         // the flash job did not succeed, and the installed BIOS is in place
+                            // (never touched, or put back and verified)
   kFlashedNotVerified = 4,  // the flash job succeeded with verification switched off
   kNotFlashed = 5,          // the program ended before the flash job ran
+  kHoldsNeither = 6,        // the flash job failed, and the part holds neither BIOS
 };
 inline constexpr int kExitNormal = 0;
 inline constexpr int kExitFatal = 1;
@@ -85,7 +101,7 @@ class DroppedFiles {
   virtual void Finish() = 0;
 };
 
-class Program {
+class Program final : private ChangeWatch {
  public:
   // `startup` is what RunStartup recorded before any window existed.
   Program(Desktop& desktop, Machine& machine, Files& files, Allocator& allocator,
@@ -150,6 +166,7 @@ class Program {
   const FlashPart& part() const { return part_; }
   const BiosSession& session() const { return session_; }
   const BcpSysBlock& systemBcpSys() const { return systemBcpSys_; }
+  const FlashReport& report() const { return report_; }
 
  private:
   // Loads a ROM file and, when accepted, reads its DMI strings; the buttons follow the result.
@@ -159,6 +176,13 @@ class Program {
   // when the flash ran and every pass it made succeeded.
   Outcome RunFlashJob(WindowHandle owner);
   FlashServices Services();
+  // The services of a job that changes the part: the journal is written before its first change.
+  FlashServices ChangingServices(const JournalEntry& entry);
+  // ChangeWatch.
+  void BeforeFirstChange() override;
+  // The failed job left the part holding neither BIOS, as far as the program can tell.
+  bool HoldsNeither() const;
+  void TellHoldsNeither(WindowHandle owner);
   // Ends the process on kFatal; otherwise answers the outcome.
   Outcome Check(Outcome outcome);
   void ReleaseResources();
@@ -188,6 +212,14 @@ class Program {
   Progress progress_;
   RomImage image_;
   DmiStrings dmi_;
+  FlashReport report_;
+  std::optional<FlashJournal> journal_;
+  JournalEntry journalEntry_;
+  bool journalWritten_ = false;
+  // The last flash of this machine was cut short: the part read as "installed" may hold neither
+  // BIOS, so putting it back mends nothing, and the journal stays until a flash succeeds.
+  bool cutFound_ = false;
+  char imageName_[kSelectedFileNameSize] = {};
 
   WindowHandle mainWindow_ = nullptr;
   bool firstPaintDone_ = false;

@@ -230,8 +230,17 @@ Outcome FlashNewDmiOnly(FlashServices& flash, WindowHandle owner, EnteredDmiReco
   }
   copy.blocks = flash.part.Blocks();
   copy.selection = &selection;
+  // What the installed BIOS holds, kept apart from the copy the strings are written into: a flash
+  // that fails puts it back.
+  HeapBuffer installed = HeapBuffer::Allocate(flash.allocator, romSize);
+  if (installed.empty()) {
+    ShowMessageById(flash.desktop, MSG_DMI_ONLY_NO_MEMORY, owner);
+    return Outcome::kFailed;
+  }
+  std::memcpy(installed.data(), buffer.data(), romSize);
   if (!PrepareCopy(flash.desktop, owner, copy, romSize, entered)) return Outcome::kFailed;
-  return FlashBlocks(flash, owner, FlashSource{buffer.data(), romSize, romSize, &selection},
+  return FlashBlocks(flash, owner,
+                     FlashSource{buffer.data(), romSize, romSize, &selection, installed.data()},
                      options);
 }
 

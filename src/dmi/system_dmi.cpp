@@ -64,4 +64,37 @@ void ReadSystemDmi(DriverLink& link, const BiosInterface& bios, SystemDmiRecord*
   }
 }
 
+std::string MachineFileName(const SystemDmiRecord& record) {
+  constexpr size_t kMostCharacters = 64;
+  auto usable = [](const std::string& text) {
+    for (char c : text) {
+      if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
+    }
+    return false;
+  };
+  std::string name = record.SystemDmiPresent ? record.SystemSerial.Text() : "";
+  if (!usable(name) && record.SystemUuidPresent) {
+    const uint8_t* uuid = record.Uuid;
+    bool zeros = true, ones = true;
+    for (uint32_t i = 0; i < bcpdmi::kUuidLength; ++i) {
+      zeros = zeros && uuid[i] == 0x00;
+      ones = ones && uuid[i] == 0xFF;
+    }
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    name.clear();
+    for (uint32_t i = 0; i < bcpdmi::kUuidLength && !zeros && !ones; ++i) {
+      name += kDigits[uuid[i] >> 4];
+      name += kDigits[uuid[i] & 0xF];
+    }
+  }
+  if (!usable(name)) return "unknown";
+  std::string safe;
+  for (char c : name.substr(0, kMostCharacters)) {
+    const bool kept = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                      c == '-' || c == '.';
+    safe += kept ? c : '_';
+  }
+  return safe;
+}
+
 }  // namespace ql

@@ -2,6 +2,8 @@
 // driver, the strings and the UUID from the copy of the segment taken at start-up.
 #pragma once
 
+#include <string>
+
 #include "bios/bios_interface.h"
 #include "dmi/dmi_strings.h"
 #include "driver/driver_link.h"
@@ -19,5 +21,11 @@ namespace ql {
 // segment, or that the driver does not hand over, counts as no block, and so does every block of a
 // BIOS whose segment copy could not be taken whole.
 void ReadSystemDmi(DriverLink& link, const BiosInterface& bios, SystemDmiRecord* record);
+
+// A name for this machine's own files, which a line running the program from one shared folder
+// keeps apart: the system serial number when it holds a letter or a digit, otherwise the UUID in
+// hexadecimal when one is stored (neither all 0x00 nor all 0xFF), otherwise "unknown". Every
+// character but letters, digits, '-' and '.' becomes '_', and the name is at most 64 characters.
+std::string MachineFileName(const SystemDmiRecord& record);
 
 }  // namespace ql

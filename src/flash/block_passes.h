@@ -29,6 +29,8 @@ inline constexpr const char* kMsgBlocksBeyondImage =
     "The flash blocks of the BIOS reach beyond the rom image!!\nNothing was flashed!!";
 inline constexpr const char* kMsgOncePartialPage =
     "The once flash block is not a whole number of 4K pages!!\nNothing was flashed!!";
+inline constexpr const char* kMsgNoMemoryForPutBack =
+    "No enough memory to keep a copy of the installed BIOS!!\nNothing was flashed!!";
 
 // The options that steer the passes.
 struct PassOptions {
@@ -48,6 +50,9 @@ struct FlashSource {
   uint32_t size = 0;
   uint32_t romSize = 0;                       // for the block map of a session opened now
   const BlockSelection* selection = nullptr;  // null: every block a flash touches
+  // What the part held before the job, indexed like `bytes`, for putting it back after a failure;
+  // null: the passes read it themselves, block by block, before they change it.
+  const uint8_t* installed = nullptr;
 };
 
 // Writes the source into the flash part. kDone when every treated block passed; kFailed after a
@@ -60,9 +65,14 @@ struct FlashSource {
 // beyond the source, an at-once block the BIOS cannot take whole (above 16 MiB, or not a whole
 // number of pages, whose tail the BIOS would erase and never program).
 //
-// An EraseBlock or ProgramFlash the BIOS refuses or leaves unanswered stops the flash whatever the
+// An EraseBlock or ProgramFlash the BIOS refuses or leaves unanswered fails the block whatever the
 // options: with the blank check or the verify off nothing else would notice, and the run would end
-// in a success the part does not hold.
+// in a success the part does not hold. A block that fails is tried again from its start, twice at
+// most. When it still fails the flash stops, and first every block it sent anything to is written
+// back from the copy of the installed BIOS (source.installed, or read by the passes before each
+// block is changed: a piece is kept only when proven by two reads), each compared, then erased,
+// blank-checked, programmed and verified whatever the options: flash.report.left says whether the
+// part holds the installed BIOS again or neither BIOS.
 //
 // Every ReadFlash is proven fresh: its receive buffer is armed first with bytes that fail the
 // check that follows (the complement of the source for a comparison or a verify, zeros for a blank

@@ -46,29 +46,27 @@ PieceBytes Filled(uint8_t value) {
   return bytes;
 }
 
-// True when two reads of the piece, armed differently, handed back the same bytes, which are then
-// in `into`.
-bool ReadPieceTwice(BiosCaller& caller, uint32_t linear, uint32_t count, uint8_t* into) {
-  static constexpr uint8_t kFirstArm = 0x55, kSecondArm = 0xAA;
-  const PieceBytes first = Filled(kFirstArm), second = Filled(kSecondArm);
-  if (!ReadFlashPiece(caller, linear, count, first.data())) return false;
+}  // namespace
+
+bool ReadFlashPieceTwice(BiosCaller& caller, uint32_t linear, uint32_t count,
+                         const uint8_t* firstArm, const uint8_t* secondArm, uint8_t* into) {
+  if (!ReadFlashPiece(caller, linear, count, firstArm)) return false;
   PieceBytes once;
   std::memcpy(once.data(), caller.Received(), count);
-  if (!ReadFlashPiece(caller, linear, count, second.data())) return false;
+  if (!ReadFlashPiece(caller, linear, count, secondArm)) return false;
   if (std::memcmp(once.data(), caller.Received(), count) != 0) return false;
   std::memcpy(into, once.data(), count);
   return true;
 }
 
-}  // namespace
-
 uint32_t ReadFlashBlock(BiosCaller& caller, const FlashBlockRecord& block, uint8_t* buffer) {
+  static const PieceBytes kFirstArm = Filled(0x55), kSecondArm = Filled(0xAA);
   uint32_t pieces = PieceCount(block.BlockSize);
   uint32_t done = 0;
   for (uint32_t attempt = 0; attempt < pieces; ++attempt) {
     Piece piece = PieceOf(block.BlockSize, done);
-    if (ReadPieceTwice(caller, block.LinearPtr + piece.offset, piece.count,
-                       buffer + block.FileOffset + piece.offset)) {
+    if (ReadFlashPieceTwice(caller, block.LinearPtr + piece.offset, piece.count, kFirstArm.data(),
+                            kSecondArm.data(), buffer + block.FileOffset + piece.offset)) {
       ++done;
     }
   }

@@ -45,6 +45,14 @@ Piece PieceOf(uint32_t blockSize, uint32_t index);
 [[nodiscard]] bool ReadFlashPiece(BiosCaller& caller, uint32_t linear, uint32_t count,
                                   const uint8_t* armed);
 
+// Reads a piece twice, the receive buffer armed first with `firstArm` and then with `secondArm`
+// (which differ from it in every byte), and copies it into `into` only when both reads agree: a
+// read that hands back nothing of the piece, or part of it, cannot pass. False when a read failed
+// or they disagree; `into` is then untouched.
+[[nodiscard]] bool ReadFlashPieceTwice(BiosCaller& caller, uint32_t linear, uint32_t count,
+                                       const uint8_t* firstArm, const uint8_t* secondArm,
+                                       uint8_t* into);
+
 // Reads one block out of the part into buffer + FileOffset, piece by piece, when nothing tells
 // what the part should hold (a backup, the read-back of the installed BIOS): every piece is read
 // twice, the receive buffer armed with two patterns that differ in every bit, and taken only when

@@ -1,7 +1,5 @@
 #include "flash/flash_services.h"
 
-#include "flash/once_flash.h"
-
 namespace ql {
 
 Outcome OpenFlashSession(FlashServices& flash, WindowHandle owner, uint32_t romSize) {
@@ -24,7 +22,6 @@ Outcome CheckSendBuffer(FlashServices& flash, WindowHandle owner,
 Outcome StopJob(FlashServices& flash, WindowHandle owner, const JobStop& stop) {
   if (flash.session.Disconnect(owner) == Outcome::kFatal) return Outcome::kFatal;
   flash.desktop.ShowMessageBox(owner, stop.text, stop.caption, stop.style);
-  if (stop.held != nullptr) stop.held->Release();
   flash.progress.Rest();
   return Outcome::kFailed;
 }

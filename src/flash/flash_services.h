@@ -17,6 +17,38 @@
 
 namespace ql {
 
+// What a job left the part holding.
+enum class PartLeft {
+  kUntouched,    // nothing was sent that could change it
+  kAsMeant,      // the job succeeded
+  kPutBack,      // the job failed, and every block it changed holds the installed BIOS again,
+                 // read back and compared
+  kHoldsNeither  // the job failed and could not put everything back: neither BIOS is whole
+};
+
+// What a job did, block by block.
+struct JobCounts {
+  uint32_t compared = 0;     // read before the flash and compared with what it was to hold
+  uint32_t alreadyHeld = 0;  // of those, found holding it already and left alone
+  uint32_t erased = 0, programmed = 0, verified = 0;
+  uint32_t retried = 0;  // further attempts at a block that failed
+  uint32_t putBack = 0;  // blocks written back from the copy taken before the first erase
+  uint64_t bytesProgrammed = 0;
+};
+
+struct FlashReport {
+  PartLeft left = PartLeft::kUntouched;
+  JobCounts counts;
+};
+
+// Told once, just before a job first sends anything that can change the part, so that a cut from
+// then on can be found at the next start.
+class ChangeWatch {
+ public:
+  virtual ~ChangeWatch() = default;
+  virtual void BeforeFirstChange() = 0;
+};
+
 struct FlashServices {
   Desktop& desktop;
   Allocator& allocator;
@@ -25,6 +57,8 @@ struct FlashServices {
   BiosSession& session;
   const FlashPart& part;
   Progress& progress;
+  FlashReport& report;
+  ChangeWatch* watch = nullptr;
 };
 
 // Opens the BIOS session for a job on a ROM of `romSize` bytes; a session opened now lays its block
@@ -32,18 +66,15 @@ struct FlashServices {
 // program cannot go on from.
 Outcome OpenFlashSession(FlashServices& flash, WindowHandle owner, uint32_t romSize);
 
-class OnceFlashMemory;
-
 // Why a job stops, and what it shows.
 struct JobStop {
   const char* text = nullptr;
   uint32_t style = kMbIconHand;
   const char* caption = kProgramName;
-  OnceFlashMemory* held = nullptr;  // kernel memory the job holds, given back after the box
 };
 
-// The one way a job that cannot go on ends: the session closed, the message shown, what it held
-// in the driver given back, the progress display put at rest. kFailed; kFatal when the session
+// The one way a job that cannot go on ends: the session closed, the message shown, the progress
+// display put at rest. kFailed; kFatal when the session
 // could not be closed (that has shown its own message, and nothing more is shown).
 Outcome StopJob(FlashServices& flash, WindowHandle owner, const JobStop& stop);
 

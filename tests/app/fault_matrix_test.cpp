@@ -52,6 +52,7 @@ class FaultMatrix : public ProgramTest {
     TempFolder::WriteFile(backupPath_, earlier_);
     std::filesystem::remove(backupPath_ + ".new");
     std::filesystem::remove(ProgramFile("Logfile"));
+    ForgetJournals();
     desktop.standingAnswers[kMsgOverwriteQuestion] = kIdOk;
     desktop.saveFileAnswers = {backupPath_};
     desktop.standingAnswers[kMsgSameDateQuestion] = kIdOk;
@@ -113,8 +114,11 @@ class FaultMatrix : public ProgramTest {
     const std::optional<int> status = ended || !factory ? ended : program->ExitStatus();
     bool claimed = !desktop.shutdownBoxes.empty() || (factory && (status == 0 || status == 4));
     std::string boxes, refusal;
+    // The third way a cell may end: the program says the part holds neither BIOS, and it does not.
+    bool saysNeither = status == static_cast<int>(ManufacturingOutcome::kHoldsNeither);
     for (const MessageRecord& m : desktop.messages) {
       claimed = claimed || m.text == kMsgFlashSucceeded;
+      saysNeither = saysNeither || m.text == kMsgHoldsNeither;
       for (const char* says :
            {"othing was flashed", "not flashed", "didn't process", "didn't read"}) {
         if (m.text.find(says) != std::string::npos) refusal = m.text;
@@ -127,7 +131,8 @@ class FaultMatrix : public ProgramTest {
     const Bytes kept = TempFolder::ReadFile(backupPath_);
     const bool backedUp = kept == backup, fatal = ended == kExitFatal;
     // Only a read-back sees what a part takes wrongly without a word; the verify is that read-back.
-    const bool unverified = claimed && !verify && profile.SilentWriteFaults();
+    const bool unseeable = !verify && profile.SilentWriteFaults();
+    const bool unverified = claimed && unseeable;
 
     std::string outcome = fatal ? "fatal" : claimed ? "success" : "failed";
     if (!fatal && !claimed && Part() == before && sim->Bios().Tally().erases == 0) {
@@ -139,6 +144,13 @@ class FaultMatrix : public ProgramTest {
       outcome += flags == kEwxReboot ? ", restart" : ", power off";
 
     EXPECT_TRUE(!claimed || unverified || Part() == target) << "a success that is not one";
+    // A part the program cannot read back may be said to hold neither when it holds one: it could
+    // not be proven, and saying less would let the machine be switched off.
+    const bool between = Part() != before && Part() != target;
+    const std::string log = TempFolder::ReadText(ProgramFile("Logfile"));
+    saysNeither = saysNeither || log.find(kLogHoldsNeither) != std::string::npos;
+    EXPECT_TRUE(unseeable || !between || saysNeither) << "neither BIOS, and not said";
+    if (saysNeither) outcome += between ? ", holds neither" : ", says it holds neither";
     EXPECT_TRUE(backedUp || kept == earlier_) << "the earlier backup lost or a wrong backup";
     EXPECT_FALSE(std::filesystem::exists(backupPath_ + ".new"));
     if (!refusal.empty() || backupOnly) {  // a job that says it wrote nothing wrote nothing
@@ -167,13 +179,15 @@ class FaultMatrix : public ProgramTest {
           std::inner_product(now, now + kPart, meant, 0, std::plus<>(), std::not_equal_to<>());
       part = std::to_string(off) + " bytes not as meant";
     }
-    const std::string log = TempFolder::ReadText(ProgramFile("Logfile"));
     const sim::SimTally& tally = sim->Bios().Tally();
     return " | " + outcome + (unverified ? " (UNVERIFIED)" : "") + " | " +
            (status ? std::to_string(*status) : "-") + " | " + part + (backedUp ? ", backup" : "") +
            " | " + std::to_string(tally.erases) + " | " +
-           std::to_string(tally.bytesProgrammed / 1024) + " | " + boxes +
-           (factory ? " log \"" + Escaped(log) + "\"" : "") + " |\n";
+           std::to_string(tally.bytesProgrammed / 1024) + " | " +
+           (program ? std::to_string(program->report().counts.retried) + " | " +
+                          std::to_string(program->report().counts.putBack)
+                    : "- | -") +
+           " | " + boxes + (factory ? " log \"" + Escaped(log) + "\"" : "") + " |\n";
   }
 
   // The installed BIOS has erased padding in blocks 4 and 5 but for the second half of one piece,
@@ -264,8 +278,8 @@ TEST_F(FaultMatrix, NoFaultEndsInASuccessThatIsNotOneAndARefusalTouchesNothing) 
   for (size_t from = 0, end; (end = faults.find(';', from)) != std::string::npos; from = end + 1) {
     std::string fault = faults.substr(from, end - from);
     report += "\n## " + fault +
-              "\n\n| job | outcome | exit | part | erases | KiB programmed | boxes |\n"
-              "|---|---|---|---|---|---|---|\n";
+              "\n\n| job | outcome | exit | part | erases | KiB programmed | retried | put back "
+              "| boxes |\n|---|---|---|---|---|---|---|---|---|\n";
     for (size_t n; (n = fault.find('@')) != std::string::npos;) fault.replace(n, 1, hex);
     std::vector<std::pair<std::string, std::string>> rows;  // jobs that ended alike share a row
     for (const std::string& job : jobs) {

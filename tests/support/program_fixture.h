@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -126,6 +127,16 @@ class ProgramTest : public ::testing::Test {
   // it is "prog\<name>" in the test's folder.
   std::string ProgramFile(const std::string& name) const {
     return folder.Path("prog") + "\\" + name;
+  }
+
+  // Removes the journals of cut flashes the program left beside itself, so that a machine made
+  // anew does not start as if its last flash had been cut.
+  void ForgetJournals() const {
+    for (const auto& file : std::filesystem::directory_iterator(folder.Path())) {
+      if (file.path().filename().string().find("flashing-") != std::string::npos) {
+        std::filesystem::remove(file.path());
+      }
+    }
   }
 
   const Bytes& Part() const { return sim->FlashContents(); }

@@ -1,0 +1,50 @@
+// The journal of a flash under way: written beside the program just before the first change to
+// the part, removed when the job ends. Found at the next start, it tells that the last flash was
+// cut short (a power cut, a crash, a killed program) and that the part may hold neither BIOS.
+// It is named after the machine, so that machines run from one shared folder never see each
+// other's.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "bios/flash_part.h"
+#include "dmi/dmi_strings.h"
+#include "platform/files.h"
+
+namespace ql {
+
+inline constexpr const char* kMsgLastFlashCutShort =
+    "The last flash of this computer was cut short!!\nThe flash part may hold neither BIOS!!\n"
+    "Please flash the same BIOS again now, before the computer is restarted!!";
+inline constexpr const char* kLogLastFlashCutShort =
+    "The last flash was cut short!! Flashing again rewrites what differs!!";
+
+// What the journal says of the job.
+struct JournalEntry {
+  const SystemDmiRecord* machine = nullptr;  // as read at start-up
+  const char* imageName = "";                // the file, or what a DMI-only flash writes
+  const uint8_t* image = nullptr;            // the bytes flashed from, for their SHA-256
+  uint32_t imageSize = 0;
+  uint32_t partSize = 0;
+  std::span<const FlashBlockRecord> blocks;  // the block table the job works by
+};
+
+class FlashJournal {
+ public:
+  // The journal of the machine described by `machine`, in `programDirectory`.
+  FlashJournal(Files& files, const char* programDirectory, const SystemDmiRecord& machine);
+
+  bool Exists() const;
+  // Written whole or not at all (a new file swapped in); false when it could not be.
+  bool Write(const JournalEntry& entry) const;
+  void Remove() const;
+  const std::string& Path() const { return path_; }
+
+ private:
+  Files& files_;
+  std::string path_;
+};
+
+}  // namespace ql
