@@ -52,6 +52,34 @@ bool WindowDrag::End() {
   return true;
 }
 
+JobAnswer AnswerDuringJob(uint32_t message, uint64_t wParam, bool systemHeld) {
+  constexpr JobAnswer kTaken{JobMessage::kAnswered, 0};
+  switch (message) {
+    case kWmQueryEndSession:
+      // Zero refuses the shutdown or log-off.
+      return systemHeld ? kTaken : JobAnswer{};
+    case kWmPowerBroadcast: {
+      const bool query = wParam == kPbtApmQuerySuspend || wParam == kPbtApmQueryStandby;
+      if (!systemHeld || !query) return JobAnswer{};
+      return JobAnswer{JobMessage::kAnswered, kBroadcastQueryDeny};
+    }
+    case kWmSysCommand:
+      return (wParam & 0xFFF0) == kScClose ? kTaken : JobAnswer{};
+    case kWmCommand:
+    case kWmClose:
+    case kWmLButtonDown:
+      return kTaken;
+    case kWmDropFiles:
+      return JobAnswer{JobMessage::kDropRefused, 0};
+    case kWmPaint:
+      return JobAnswer{JobMessage::kDefaultOnly, 0};
+    case kWmClosedBySystem:
+      return JobAnswer{JobMessage::kCloseAfterJob, 0};
+    default:
+      return JobAnswer{};
+  }
+}
+
 int32_t SignedWord(uint32_t word) {
   return static_cast<int16_t>(static_cast<uint16_t>(word & 0xFFFF));
 }

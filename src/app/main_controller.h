@@ -65,4 +65,42 @@ class WindowDrag {
 // window are negative.
 int32_t SignedWord(uint32_t word);
 
+// The messages the main window answers otherwise while a job runs, with the platform's values.
+inline constexpr uint32_t kWmPaint = 0x000F;
+inline constexpr uint32_t kWmClose = 0x0010;
+inline constexpr uint32_t kWmQueryEndSession = 0x0011;
+inline constexpr uint32_t kWmCommand = 0x0111;
+inline constexpr uint32_t kWmSysCommand = 0x0112;
+inline constexpr uint32_t kWmLButtonDown = 0x0201;
+inline constexpr uint32_t kWmPowerBroadcast = 0x0218;
+inline constexpr uint32_t kWmDropFiles = 0x0233;
+inline constexpr uint32_t kWmApp = 0x8000;
+// Posted to the main window when the operating system closes the program after the restart the
+// shutdown box asked for.
+inline constexpr uint32_t kWmClosedBySystem = kWmApp + 0x51;
+inline constexpr uint32_t kScClose = 0xF060;
+inline constexpr uint32_t kPbtApmQuerySuspend = 0x0;
+inline constexpr uint32_t kPbtApmQueryStandby = 0x1;
+inline constexpr intptr_t kBroadcastQueryDeny = 0x424D5144;
+
+// What becomes of a message to the main window while a job (a flash, a backup, a DMI-only flash)
+// runs on a thread of its own.
+enum class JobMessage {
+  kAsUsual,        // handled as without a job: drawing, the job's own requests, notifications
+  kDefaultOnly,    // the window's default handling alone; the program is not reached (a paint)
+  kAnswered,       // taken, and answered with JobAnswer::result; nothing else happens
+  kDropRefused,    // dropped files are handed back unread
+  kCloseAfterJob,  // the system's close after the restart: carried out once the job has ended
+};
+struct JobAnswer {
+  JobMessage action = JobMessage::kAsUsual;
+  intptr_t result = 0;
+};
+
+// The main window's answer to `message` while a job runs. `systemHeld`: the job may still change
+// the part, so a shutdown, a log-off and a suspend are refused; it ends when the job opens the
+// shutdown box, after which the system may go down as the box itself offers. Every command, the
+// close box, Alt+F4 and other input are taken and do nothing all the while.
+JobAnswer AnswerDuringJob(uint32_t message, uint64_t wParam, bool systemHeld);
+
 }  // namespace ql

@@ -1,6 +1,6 @@
 // The progress state that the main window shows: the phase bitmap, the percent bar and the block
-// map of 32 x 32 cells. Every change asks the desktop to repaint what it changed before returning,
-// because the flash runs inside a command and the message loop does not run meanwhile.
+// map of 32 x 32 cells. Every change asks the desktop to repaint what it changed before returning:
+// the window draws what a job reached while the job waits, never while it writes.
 #pragma once
 
 #include <array>

@@ -89,12 +89,14 @@ class Desktop {
   // the text is worth and may ask again.
   virtual bool AskPassword(WindowHandle owner, char* entry, uint32_t entrySize) = 0;
 
-  // The shutdown countdown box, opened with `seconds` left.
+  // The shutdown countdown box, opened with `seconds` left. Opened only once a job is done with
+  // the part: from then on the system may go down, as the box itself offers.
   virtual ShutdownBoxEnd RunShutdownBox(WindowHandle owner, int seconds) = 0;
 
   virtual void EnableControl(Control control, bool enabled) = 0;
 
-  // Repaints one progress item before returning: the message loop does not run during a flash.
+  // Repaints one progress item before returning: the window shows each step as the job reaches it,
+  // and a job on a thread of its own waits meanwhile, so nothing changes while it is drawn.
   virtual void Repaint(ProgressItem item) = 0;
 
   // Shows a cursor and answers the one it replaced.

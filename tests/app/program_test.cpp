@@ -165,5 +165,46 @@ TEST(WindowDecisions, TheButtonRowWrapsAtItsEndsAndDraggingFollowsSignedMouseWor
   EXPECT_FALSE(drag.End());
 }
 
+TEST(WindowDecisions,
+     WhileAJobRunsTheSystemIsRefusedUntilTheShutdownBoxAndNoInputReachesTheProgram) {
+  struct Case {
+    uint32_t message;
+    uint64_t wParam;
+    JobMessage held;    // the part may still change
+    JobMessage atRest;  // the shutdown box has opened
+    intptr_t heldResult = 0;
+  };
+  const auto kAnswered = JobMessage::kAnswered, kAsUsual = JobMessage::kAsUsual;
+  const Case cases[] = {
+      {kWmQueryEndSession, 0, kAnswered, kAsUsual, /*FALSE: no shutdown, no log-off*/ 0},
+      {kWmPowerBroadcast, kPbtApmQuerySuspend, kAnswered, kAsUsual, kBroadcastQueryDeny},
+      {kWmPowerBroadcast, kPbtApmQueryStandby, kAnswered, kAsUsual, kBroadcastQueryDeny},
+      // What the system tells rather than asks is not answered with a refusal.
+      {kWmPowerBroadcast, /*PBT_APMPOWERSTATUSCHANGE*/ 0xA, kAsUsual, kAsUsual},
+      {kWmPowerBroadcast, /*PBT_APMRESUMESUSPEND*/ 0x7, kAsUsual, kAsUsual},
+      // Alt+F4 and the close box, whatever the low bits the system adds.
+      {kWmSysCommand, kScClose, kAnswered, kAnswered},
+      {kWmSysCommand, kScClose | 0x3, kAnswered, kAnswered},
+      {kWmSysCommand, /*SC_MINIMIZE*/ 0xF020, kAsUsual, kAsUsual},
+      {kWmClose, 0, kAnswered, kAnswered},
+      {kWmCommand, 2005 /*the Exit button*/, kAnswered, kAnswered},
+      {kWmLButtonDown, 0, kAnswered, kAnswered},
+      {kWmDropFiles, 0, JobMessage::kDropRefused, JobMessage::kDropRefused},
+      {kWmPaint, 0, JobMessage::kDefaultOnly, JobMessage::kDefaultOnly},
+      {kWmClosedBySystem, 0, JobMessage::kCloseAfterJob, JobMessage::kCloseAfterJob},
+      {/*WM_NULL*/ 0x0, 0, kAsUsual, kAsUsual},
+      {/*WM_DRAWITEM*/ 0x2B, 0, kAsUsual, kAsUsual},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << std::hex << c.message << " " << c.wParam);
+    const JobAnswer held = AnswerDuringJob(c.message, c.wParam, /*systemHeld=*/true);
+    EXPECT_EQ(held.action, c.held);
+    if (c.held == kAnswered) {
+      EXPECT_EQ(held.result, c.heldResult);
+    }
+    EXPECT_EQ(AnswerDuringJob(c.message, c.wParam, /*systemHeld=*/false).action, c.atRest);
+  }
+}
+
 }  // namespace
 }  // namespace ql::testing

@@ -1,15 +1,24 @@
-// A person at the screen, for the end-to-end runs: from outside the program, waits for a message
-// box with the given text, prints its caption, text and style and presses its OK button; or
-// closes the main window the way Alt+F4 does.
+// A person at the screen and the system around the program, for the end-to-end runs: from outside
+// the program, waits for a message box with the given text, prints its caption, text and style and
+// presses its OK button; or closes the main window the way Alt+F4 does; or asks the main window,
+// while it flashes, what the system asks before it calls a window hung, shuts down or suspends.
 //   answer_box box TEXT [SECONDS]   exit 0 when the box was found and answered
 //   answer_box close [SECONDS]      exit 0 when the main window was found and told to close; prints
 //                                   its caption
+//   answer_box guard PART [SECONDS]
+//                                   exit 0 when the main window answered WM_NULL within 1 s every
+//                                   100 ms until it was gone, and, once PART (the flash part's
+//                                   file) was written, refused a shutdown and a suspend and let
+//                                   neither Alt+F4 nor its Exit button end it, while the part was
+//                                   written again afterwards
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -55,6 +64,88 @@ HWND WaitFor(const char* text, int seconds) {
   return nullptr;
 }
 
+// When the file was last written. Asked without opening it: the program opens the part's file
+// for itself alone to write it through, and a reader holding it open would make that write fail.
+ULONGLONG LastWritten(const char* path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+         data.ftLastWriteTime.dwLowDateTime;
+}
+
+// One question with a 1 s limit, as the system asks it; false when it went unanswered.
+bool Ask(HWND window, UINT message, WPARAM wParam, DWORD_PTR* answer, DWORD* took) {
+  const DWORD start = GetTickCount();
+  const LRESULT done =
+      SendMessageTimeoutA(window, message, wParam, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 1000, answer);
+  *took = GetTickCount() - start;
+  return done != 0;
+}
+
+int Guard(const char* partPath, int seconds) {
+  HWND main = WaitFor(nullptr, seconds);
+  if (main == nullptr) {
+    std::printf("no main window\n");
+    return 1;
+  }
+  const ULONGLONG before = LastWritten(partPath);
+  ULONGLONG whenAsked = 0;  // the part's last write when the questions were asked; 0 before
+  int failures = 0, pings = 0, pingsWhileFlashing = 0;
+  DWORD slowest = 0;
+  bool changedAfterAsking = false;
+  const DWORD deadline = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+  while (IsWindow(main)) {
+    if (GetTickCount() > deadline) {
+      std::printf("the main window was still there after %d s\n", seconds);
+      return 1;
+    }
+    DWORD_PTR answer = 0;
+    DWORD took = 0;
+    const bool answered = Ask(main, WM_NULL, 0, &answer, &took);
+    if (!IsWindow(main)) break;  // it ended while being asked
+    ++pings;
+    if (!answered && ++failures <= 5) {
+      std::printf("WM_NULL unanswered after %lu ms (ping %d)\n", took, pings);
+    }
+    if (took > slowest) slowest = took;
+    const ULONGLONG part = LastWritten(partPath);
+    if (whenAsked != 0) {
+      ++pingsWhileFlashing;
+      changedAfterAsking = changedAfterAsking || part != whenAsked;
+    } else if (part != 0 && part != before) {
+      whenAsked = part;
+      if (!Ask(main, WM_QUERYENDSESSION, 0, &answer, &took) || answer != FALSE) {
+        ++failures;
+        std::printf("WM_QUERYENDSESSION during the flash: not refused (answer %lu)\n",
+                    static_cast<unsigned long>(answer));
+      }
+      if (!Ask(main, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, &answer, &took) ||
+          answer != BROADCAST_QUERY_DENY) {
+        ++failures;
+        std::printf("PBT_APMQUERYSUSPEND during the flash: not refused (answer 0x%lx)\n",
+                    static_cast<unsigned long>(answer));
+      }
+      // Alt+F4 and the Exit button, as a person would press them mid-flash.
+      PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+      PostMessageA(GetDlgItem(main, IDC_EXIT_BUTTON), BM_CLICK, 0, 0);
+      std::printf(
+          "asked for a shutdown and a suspend and pressed Alt+F4 and Exit during the flash\n");
+    }
+    Sleep(100);
+  }
+  if (whenAsked == 0) {
+    std::printf("the part never changed: nothing was asked during a flash\n");
+    return 1;
+  }
+  if (!changedAfterAsking) {
+    std::printf("the part did not change after the questions: they came too late to tell\n");
+    return 1;
+  }
+  std::printf("%d pings answered or not, %d after the flash began, slowest %lu ms, %d failures\n",
+              pings, pingsWhileFlashing, slowest, failures);
+  return failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +172,9 @@ int main(int argc, char** argv) {
     std::printf("main window \"%s\" told to close\n", TextOf(main).c_str());
     return 0;
   }
-  std::printf("usage: answer_box box TEXT [SECONDS] | close [SECONDS]\n");
+  if (argc >= 3 && std::strcmp(argv[1], "guard") == 0) {
+    return Guard(argv[2], argc > 3 ? std::atoi(argv[3]) : 60);
+  }
+  std::printf("usage: answer_box box TEXT [SECONDS] | close [SECONDS] | guard PART [SECONDS]\n");
   return 2;
 }

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # End to end, headless: the real quorrelite.exe under wine64 on simulated machines made by romtool.
-#   1. "/M newer.rom": the part holds the new image with the machine's DMI strings and UUID carried
-#      over, every rewritten field still sums to zero, the log has its lines in order, the restart
-#      is recorded and the exit status is 0; the log names the simulated machine's folder.
+#   1. "/M newer.rom" on a slow part (1.5 s an erase): all the while the main window answers the
+#      system within 1 s, and once the part changes it refuses a shutdown and a suspend and neither
+#      Alt+F4 nor Exit ends it; then the part holds the new image with the machine's DMI strings
+#      and UUID carried over, every rewritten field still sums to zero, the log has its lines in
+#      order, the restart is recorded and the exit status is 0; the log names the simulated
+#      machine's folder.
 #   2. "/M missing.rom": the load's message is answered from outside, the program stays open in
 #      normal mode, its caption names the simulated machine, is closed like Alt+F4 would, and ends
 #      with status 2; the part is untouched and the log holds only the run's header and the
@@ -20,8 +23,8 @@ work=$(mktemp -d /tmp/ql-e2e-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-x86_64-w64-mingw32-g++ -O1 -static -Wall -Wextra -Werror "$here/tests/e2e/answer_box.cpp" \
-  -o "$work/answer_box.exe"
+x86_64-w64-mingw32-g++ -O1 -static -Wall -Wextra -Werror -I "$here/src" \
+  "$here/tests/e2e/answer_box.cpp" -o "$work/answer_box.exe"
 
 winpath() { echo "Z:${1//\//\\}"; }
 run_exe() {  # folder, then the program's arguments
@@ -36,10 +39,20 @@ cp "$exe" "$work/prog/quorrelite.exe"
 cp "$work/newer.rom" "$work/prog/"
 cp "$work/machine/flash.bin" "$work/before.bin"
 
-echo "== manufacturing flash of newer.rom"
+echo "== manufacturing flash of newer.rom on a slow part, asked what the system asks meanwhile"
+# An erase longer than the 1 s the system waits for an answer: a window that waits on the part
+# cannot answer in time.
+printf 'erase_ms = 1500\nprogram_ms = 20\n' >> "$work/machine/machine.txt"
+run_exe "$work/prog" "/M newer.rom" > "$work/run1.out" 2>&1 &
+program=$!
+guard=0
+(cd "$work" && "$here/scripts/wine-run.sh" "$work/answer_box.exe" guard \
+   "$(winpath "$work/machine/flash.bin")" 90) || guard=$?
+[ "$guard" -eq 0 ] || { kill "$program" 2>/dev/null; fail "the main window did not answer the system as it must during a flash"; }
 status=0
-run_exe "$work/prog" "/M newer.rom" || status=$?
+wait "$program" || status=$?
 [ "$status" -eq 0 ] || fail "exit status $status, not 0"
+sed -i '/^erase_ms\|^program_ms/d' "$work/machine/machine.txt"
 # The header is followed by the simulated machine's folder, as the program was handed it.
 simulated="Running on the simulated machine in $(winpath "$work/machine")!!"
 printf '\r\n ======   Quorrelite Logfile   ==========\r\n%s\r\nStarting to flash!!\r\nShutdown after 10 seconds!!\r\nWin2000 is going to Shutdown!!\r\nFlash finished!!\r\n' \

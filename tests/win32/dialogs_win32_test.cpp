@@ -21,6 +21,7 @@
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_machine.h"
 #include "resources/dialog_ids.h"
+#include "resources/resource_ids.h"
 #include "sim/rom_builder.h"
 #include "sim/sim_machine.h"
 #include "win32/win32_support.h"
@@ -239,6 +240,63 @@ TEST_F(DialogsTest, TheMainWindowWrapsFocusDragsLoadsOneDroppedFileIgnoresEscAnd
   EXPECT_EQ(window.Run(), 1);
   EXPECT_FALSE(IsWindow(main));
   EXPECT_EQ(machine->Memory().KernelBytesInUse(), 0u) << "Exit gives the BIOS call buffers back";
+}
+
+TEST_F(DialogsTest,
+       AFlashRunsWhileTheWindowRefusesShutdownSuspendAndEveryCloseUntilItsShutdownBox) {
+  sim::RomSpec spec;
+  spec.dmi[1] = "Maker";
+  spec.buildDate = "06/01/06";
+  spec.fillSeed = 9;  // no block holds it yet: every one is erased and programmed
+  std::vector<uint8_t> newer;
+  std::string error;
+  ASSERT_TRUE(sim::BuildRom(spec, &newer, &error)) << error;
+  const std::string rom = folder + "\\newer.rom";
+  std::ofstream(rom, std::ios::binary)
+      .write(reinterpret_cast<const char*>(newer.data()),
+             static_cast<std::streamsize>(newer.size()));
+  std::ofstream(folder + "\\brimlet.ini", std::ios::binary).write("\0\1\1\1", 4);  // no backup
+  // The machine's own close would end this process and pass for a success.
+  machine->closeProgram = [] { ADD_FAILURE() << "the shutdown box was not closed"; };
+  MainWindow window(*program, desktop);
+  HWND main = nullptr;
+  bool boxSeen = false;
+  WhileModal([&] {
+    main = static_cast<HWND>(program->MainWindow());
+    const Skin& skin = window.skin();
+    SendMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(Drop({rom})), 0);
+    SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_FLASH_BUTTON, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(skin.Button(Control::kFlash)));
+    // The job waits for this thread to draw its first step: it has begun, and holds the part.
+    EXPECT_EQ(SendMessageA(main, WM_QUERYENDSESSION, 0, 0), FALSE);
+    EXPECT_EQ(SendMessageA(main, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0), BROADCAST_QUERY_DENY);
+    SendMessageA(main, WM_COMMAND, MAKEWPARAM(IDC_EXIT_BUTTON, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(skin.Button(Control::kExit)));
+    SendMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(Drop({rom, rom})), 0);
+    PostMessageA(main, WM_SYSKEYDOWN, VK_F4, 1 << 29);
+    // The system closes the program, as after a restart: the window ends, but after the job.
+    PostMessageA(main, kWmClosedBySystem, 0, 0);
+    WhenReady(
+        [] { return FindWindowA(nullptr, "Quorrelite Shutdown Box") != nullptr; },
+        [&] {
+          boxSeen = true;
+          EXPECT_TRUE(IsWindow(main)) << "a close ended the window under the job";
+          const std::vector<uint8_t> meant(program->image().Buffer(),
+                                           program->image().Buffer() + program->image().RomSize());
+          EXPECT_TRUE(machine->FlashContents() == meant) << "the part is not the image flashed";
+          EXPECT_EQ(machine->Bios().Tally().erases, newer.size() / 0x10000);
+          // Done with the part: the system may go down, as the box itself offers.
+          EXPECT_NE(SendMessageA(main, WM_QUERYENDSESSION, 0, 0), FALSE);
+          SendMessageA(FindWindowA(nullptr, "Quorrelite Shutdown Box"), WM_COMMAND, IDCANCEL, 0);
+        });
+  });
+  EXPECT_EQ(window.Run(), 1);
+  EXPECT_TRUE(boxSeen);
+  // Nothing said a word mid-flash (the drop of two files included); the job told its success.
+  std::vector<std::string> texts;
+  for (const MessageRecord& m : desktop.messages) texts.push_back(m.text);
+  EXPECT_EQ(texts, std::vector<std::string>{kMsgFlashSucceeded});
+  EXPECT_EQ(machine->Memory().KernelBytesInUse(), 0u) << "the close after the job gave all back";
 }
 
 }  // namespace

@@ -45,6 +45,23 @@ inline void WhileModal(std::function<void()> script) {
   });
 }
 
+// Runs `script` from a thread timer once `ready` answers true, asked every 50 ms inside whatever
+// loop runs then. One slot of its own, so it can be set from a WhileModal script.
+inline void WhenReady(std::function<bool()> ready, std::function<void()> script) {
+  static std::function<bool()> pendingReady;
+  static std::function<void()> pending;
+  pendingReady = std::move(ready);
+  pending = std::move(script);
+  SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+    if (!pendingReady || !pendingReady()) return;
+    KillTimer(nullptr, id);
+    auto run = std::move(pending);
+    pending = nullptr;
+    pendingReady = nullptr;
+    if (run) run();
+  });
+}
+
 // Hands the top-level window captioned `caption` to `script` inside the next modal loop. The
 // answer says afterwards whether the window was there: a dialog that never opened fails the test
 // instead of passing for want of checks.

@@ -5,6 +5,18 @@
 #include "resources/resource_ids.h"
 
 namespace ql {
+
+static_assert(kWmPaint == WM_PAINT && kWmClose == WM_CLOSE &&
+              kWmQueryEndSession == WM_QUERYENDSESSION && kWmCommand == WM_COMMAND &&
+              kWmSysCommand == WM_SYSCOMMAND && kWmLButtonDown == WM_LBUTTONDOWN &&
+              kWmPowerBroadcast == WM_POWERBROADCAST && kWmDropFiles == WM_DROPFILES &&
+              kWmApp == WM_APP && kScClose == SC_CLOSE &&
+              kPbtApmQuerySuspend == PBT_APMQUERYSUSPEND &&
+              kPbtApmQueryStandby == PBT_APMQUERYSTANDBY &&
+              kBroadcastQueryDeny == BROADCAST_QUERY_DENY);
+static_assert(kWmClosedBySystem != kWmDesktopCall && kWmClosedBySystem != kWmJobEnded &&
+              kWmDesktopCall != kWmJobEnded);
+
 namespace {
 
 class Win32DroppedFiles final : public DroppedFiles {
@@ -29,6 +41,7 @@ MainWindow::MainWindow(Program& program, Win32Desktop& desktop)
 }
 
 MainWindow::~MainWindow() {
+  desktop_.CarryTo(nullptr);
   desktop_.Show(nullptr);
 }
 
@@ -46,7 +59,9 @@ bool MainWindow::CloseBySystem() {
 INT_PTR CALLBACK MainWindow::Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-    reinterpret_cast<MainWindow*>(lParam)->window_ = dialog;
+    auto* self = reinterpret_cast<MainWindow*>(lParam);
+    self->window_ = dialog;
+    self->desktop_.CarryTo(dialog);
   }
   auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(dialog, DWLP_USER));
   if (self == nullptr) return FALSE;  // the messages before WM_INITDIALOG
@@ -97,6 +112,65 @@ void MainWindow::Initialise() {
   SetFocus(skin_.Button(Control::kLoad));
 }
 
+void MainWindow::StartJob(CommandAction action) {
+  jobRunning_ = true;
+  jobAction_ = action;
+  desktop_.HoldSystem(true);
+  HANDLE thread = CreateThread(nullptr, 0, &JobThread, this, 0, nullptr);
+  if (thread != nullptr) {
+    // The thread tells its end by kWmJobEnded; nothing waits on its handle.
+    CloseHandle(thread);
+    return;
+  }
+  // No thread to be had: the job runs here, as the program always could, and the window does
+  // not answer until it ends.
+  RunJob();
+  EndJob();
+}
+
+DWORD WINAPI MainWindow::JobThread(LPVOID self) {
+  auto* window = static_cast<MainWindow*>(self);
+  window->RunJob();
+  // Sent, not posted: it cannot be lost, and once it returns the job touches nothing more.
+  SendMessageA(window->window_, kWmJobEnded, 0, 0);
+  return 0;
+}
+
+void MainWindow::RunJob() {
+  if (jobAction_ == CommandAction::kFlash) {
+    program_.FlashCommand(window_);
+  } else {
+    program_.BackupCommand(window_);
+  }
+}
+
+void MainWindow::EndJob() {
+  jobRunning_ = false;
+  desktop_.HoldSystem(false);
+  if (program_.RunOver() || closeAfterJob_) {
+    closeAfterJob_ = false;
+    CloseBySystem();
+  }
+}
+
+INT_PTR MainWindow::HandleDuringJob(const JobAnswer& answer, WPARAM wParam) {
+  switch (answer.action) {
+    case JobMessage::kAsUsual:
+    case JobMessage::kDefaultOnly:
+      return FALSE;
+    case JobMessage::kAnswered:
+      SetWindowLongPtrA(window_, DWLP_MSGRESULT, answer.result);
+      return TRUE;
+    case JobMessage::kDropRefused:
+      DragFinish(reinterpret_cast<HDROP>(wParam));
+      return TRUE;
+    case JobMessage::kCloseAfterJob:
+      closeAfterJob_ = true;
+      return TRUE;
+  }
+  return FALSE;
+}
+
 void MainWindow::Exit() {
   program_.ExitCommand(window_);
   EndDialog(window_, 1);
@@ -122,7 +196,7 @@ void MainWindow::Command(WPARAM wParam, LPARAM lParam) {
       program_.LoadCommand(window_);
       return;
     case CommandAction::kBackup:
-      program_.BackupCommand(window_);
+      StartJob(CommandAction::kBackup);
       return;
     case CommandAction::kOption:
       ShowOptionDialog(desktop_.Resources(), window_, program_);
@@ -131,8 +205,7 @@ void MainWindow::Command(WPARAM wParam, LPARAM lParam) {
       ShowHelp(window_, desktop_.Resources(), program_.startup().ProgramDirectory);
       return;
     case CommandAction::kFlash:
-      program_.FlashCommand(window_);
-      if (program_.RunOver()) CloseBySystem();
+      StartJob(CommandAction::kFlash);
       return;
     case CommandAction::kExit:
       Exit();
@@ -141,6 +214,10 @@ void MainWindow::Command(WPARAM wParam, LPARAM lParam) {
 }
 
 INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (jobRunning_) {
+    const JobAnswer answer = AnswerDuringJob(message, wParam, desktop_.SystemHeld());
+    if (answer.action != JobMessage::kAsUsual) return HandleDuringJob(answer, wParam);
+  }
   switch (message) {
     case WM_INITDIALOG:
       Initialise();
@@ -181,6 +258,16 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case kWmClosedBySystem:
       // The system's close after a restart request: the run's resources go back as at Exit.
       Exit();
+      return TRUE;
+    case kWmDesktopCall:
+      Win32Desktop::RunCarriedCall(lParam);
+      return TRUE;
+    case kWmJobEnded:
+      EndJob();
+      return TRUE;
+    case WM_SETCURSOR:
+      if (!desktop_.ShowChosenCursor()) return FALSE;
+      SetWindowLongPtrA(window_, DWLP_MSGRESULT, TRUE);
       return TRUE;
     default:
       return FALSE;

@@ -82,7 +82,7 @@ void BlockMapView::DeleteCanvas() {
 void BlockMapView::DrawCellsOffScreen(bool all) {
   HGDIOBJ pen = SelectObject(canvas_, palette_.BorderPen());
   HGDIOBJ brush = GetCurrentObject(canvas_, OBJ_BRUSH);
-  const BlockMapCells& now = progress_.BlockMap();
+  const BlockMapCells& now = progress_.blockMap;
   for (uint32_t i = 0; i < kBlockMapCells; ++i) {
     if (!all && shown_[i] == now[i]) continue;
     PixelRect r = CellRect(i);
@@ -105,7 +105,7 @@ void BlockMapView::Paint() {
 
 void BlockMapView::ShowChanges() {
   if (window_ == nullptr) return;
-  PixelRect changed = ChangedCells(CellBytes(shown_), CellBytes(progress_.BlockMap()));
+  PixelRect changed = ChangedCells(CellBytes(shown_), CellBytes(progress_.blockMap));
   if (changed.Empty()) return;
   DrawCellsOffScreen(/*all=*/false);
   HDC dc = GetDC(window_);
@@ -144,7 +144,7 @@ void PercentBar::Draw(HDC dc, int fill) const {
 
 void PercentBar::ShowChange() {
   if (window_ == nullptr) return;
-  int fill = StatusBarFill(progress_.Percent());
+  int fill = StatusBarFill(progress_.percent);
   if (fill == shownFill_) return;
   HDC dc = GetDC(window_);
   Draw(dc, fill);
@@ -163,7 +163,7 @@ LRESULT CALLBACK PercentBar::Procedure(HWND window, UINT message, WPARAM wParam,
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(window, &ps);
-      bar->shownFill_ = StatusBarFill(bar->progress_.Percent());
+      bar->shownFill_ = StatusBarFill(bar->progress_.percent);
       bar->Draw(dc, bar->shownFill_);
       EndPaint(window, &ps);
       return 0;

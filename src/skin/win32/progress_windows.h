@@ -11,6 +11,22 @@
 
 namespace ql {
 
+// What the skin draws: the progress display as it stood at the last repaint it was asked for. A
+// job changes the display on a thread of its own and asks for each repaint on the window's thread
+// while it waits; a copy taken then never reads what is being written, and a paint message draws
+// the copy.
+struct ShownProgress {
+  ProgressPhase phase = ProgressPhase::kStatus;
+  uint32_t percent = 0;
+  BlockMapCells blockMap = {};
+
+  void Take(const Progress& progress) {
+    phase = progress.Phase();
+    percent = progress.Percent();
+    blockMap = progress.BlockMap();
+  }
+};
+
 // The brushes by cell value and the cell border pen, shared by the block map and the bar.
 class CellPalette {
  public:
@@ -37,7 +53,7 @@ void RegisterProgressWindowClasses(HINSTANCE instance);
 // those are drawn, then copied to the window; a paint message copies what it uncovers.
 class BlockMapView {
  public:
-  BlockMapView(const Progress& progress, const CellPalette& palette)
+  BlockMapView(const ShownProgress& progress, const CellPalette& palette)
       : progress_(progress), palette_(palette) {}
   ~BlockMapView() { DeleteCanvas(); }
   BlockMapView(const BlockMapView&) = delete;
@@ -56,7 +72,7 @@ class BlockMapView {
   void DrawCellsOffScreen(bool all);
   void Paint();
 
-  const Progress& progress_;
+  const ShownProgress& progress_;
   const CellPalette& palette_;
   HWND window_ = nullptr;
   HDC canvas_ = nullptr;
@@ -68,7 +84,7 @@ class BlockMapView {
 // The percent bar: a red part and a white part, outlined in the default black pen.
 class PercentBar {
  public:
-  PercentBar(const Progress& progress, const CellPalette& palette)
+  PercentBar(const ShownProgress& progress, const CellPalette& palette)
       : progress_(progress), palette_(palette) {}
   PercentBar(const PercentBar&) = delete;
   PercentBar& operator=(const PercentBar&) = delete;
@@ -81,7 +97,7 @@ class PercentBar {
  private:
   void Draw(HDC dc, int fill) const;
 
-  const Progress& progress_;
+  const ShownProgress& progress_;
   const CellPalette& palette_;
   HWND window_ = nullptr;
   int shownFill_ = -1;  // none shown yet

@@ -31,7 +31,9 @@ T* UserData(HWND window) {
 }  // namespace
 
 Skin::Skin(const Progress& progress)
-    : progress_(progress), blockMap_(progress, palette_), percentBar_(progress, palette_) {}
+    : progress_(progress), blockMap_(shown_, palette_), percentBar_(shown_, palette_) {
+  shown_.Take(progress_);
+}
 
 Skin::~Skin() {
   Release();
@@ -140,7 +142,7 @@ bool Skin::DrawItem(const DRAWITEMSTRUCT* record) {
   if (record == nullptr || !FindItem(record->hwndItem, &item)) return false;
   if (item == SkinItem::kBlockMap || item == SkinItem::kStatusBar) return false;
 
-  const ProgressPhase phase = progress_.Phase();
+  const ProgressPhase phase = shown_.phase;
   SkinBitmap bitmap = ItemBitmap(item, record->itemState, static_cast<uint32_t>(phase));
   HBITMAP picture = bitmaps_[static_cast<int>(bitmap)];
   if (picture == nullptr || pictureDc_ == nullptr) return false;  // released, or not in resources
@@ -179,14 +181,15 @@ void Skin::RepairUncovered() {
   // 49.7 days, and a difference taken in 32 bits stays right across the wrap.
   DWORD now = GetTickCount();
   DWORD elapsed = now - lastRepair_;
-  bool phaseMoved = progress_.Phase() != repairPhase_;
+  bool phaseMoved = shown_.phase != repairPhase_;
   if (!phaseMoved && elapsed < kRepairIntervalMs) return;
   lastRepair_ = now;
-  repairPhase_ = progress_.Phase();
+  repairPhase_ = shown_.phase;
   RedrawWindow(main_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void Skin::Repaint(ProgressItem item) {
+  shown_.Take(progress_);
   switch (item) {
     case ProgressItem::kBackground:
       // Its picture never changes: only a part uncovered since it was drawn needs painting.
@@ -198,7 +201,7 @@ void Skin::Repaint(ProgressItem item) {
       return;
     case ProgressItem::kPhaseItem: {
       HWND phaseItem = Window(SkinItem::kPhaseItem);
-      if (phaseItem != nullptr && progress_.Phase() != shownPhase_) {
+      if (phaseItem != nullptr && shown_.phase != shownPhase_) {
         SendDrawItem(main_, phaseItem, ODS_DEFAULT);
       }
       return;

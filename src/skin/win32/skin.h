@@ -60,6 +60,7 @@ class Skin {
   void RepairUncovered();
 
   const Progress& progress_;
+  ShownProgress shown_;
   CellPalette palette_;
   BlockMapView blockMap_;
   PercentBar percentBar_;

@@ -49,7 +49,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   MainWindow mainWindow(program, desktop);
   if (simMachine) {
     // After the restart it records, the machine closes the program the way the system would:
-    // the main dialog ends and the exit status tells what the run achieved.
+    // the main dialog ends once the flash job has, and the exit status tells what the run
+    // achieved. The job's thread asks; the window's thread carries it out.
     simMachine->closeProgram = [&] {
       if (!mainWindow.CloseBySystem()) simMachine->ExitProcess(program.ExitStatus());
     };
