@@ -83,6 +83,11 @@ void SimBios::Trigger(uint32_t parameterPhysical, uint32_t port, uint8_t value) 
     c.param[n] = GetLe32(block + biosparam::ParamOffset(n));
   }
   if (c.function < calls_.size()) ++calls_[c.function];
+  if (++allCalls_ == profile_.cutAtCall) {
+    CutShort(c);
+    if (onCut) onCut();
+    return;
+  }
   if (unanswered_ > 0) {
     --unanswered_;
     return;
@@ -119,6 +124,24 @@ void SimBios::Trigger(uint32_t parameterPhysical, uint32_t port, uint8_t value) 
   PutLe32(status + biosstatus::kStatus, static_cast<uint32_t>(c.resultStatus));
   PutLe32(status + biosstatus::kCode, static_cast<uint32_t>(c.resultCode));
   memory_.WritePhysical(c.status, status, biosstatus::kSize);
+}
+
+void SimBios::CutShort(const Call& c) {
+  uint32_t offset = 0;
+  const bool once = c.function == biosfn::kOnceFlash;
+  const uint32_t linear = c.param[once ? 2 : 1], count = c.param[once ? 3 : 2];
+  if (!session_ || !PartRange(linear, count, &offset)) return;
+  if (c.function == biosfn::kEraseBlock) {
+    (void)part_.Erase(offset, count / 2);
+  } else if (c.function == biosfn::kProgramFlash && count <= kTransferSize) {
+    uint8_t data[kTransferSize];
+    if (memory_.ReadPhysical(c.send, count / 2, data)) (void)part_.Program(offset, data, count / 2);
+  } else if (once) {
+    std::vector<uint8_t> data;
+    const uint32_t pages = count / kPageSize;
+    if (!GatherPages(c, pages, &data) || !part_.Erase(offset, count)) return;
+    (void)part_.Program(offset, data.data(), pages / 2 * kPageSize);
+  }
 }
 
 void SimBios::Refuse(Call& c, int32_t code) {

@@ -64,6 +64,9 @@ class SimBios {
           uint32_t wrongTries, std::function<void(uint32_t)> onWrongTries,
           std::function<void(uint32_t)> pause = {});
 
+  // Called when the profile's cut comes: the power is gone, the call half done.
+  std::function<void()> onCut;
+
   // The port write of TriggerBiosCall.
   void Trigger(uint32_t parameterPhysical, uint32_t port, uint8_t value);
 
@@ -92,6 +95,9 @@ class SimBios {
   void Disconnect(Call& c);
 
   void Refuse(Call& c, int32_t code);
+  // What a call under way has done to the part when the power goes: half an erase, half a
+  // program (an at-once block: erased, then half programmed).
+  void CutShort(const Call& c);
   bool Receive(Call& c, const uint8_t* data, uint32_t count);
   void ReceiveText(Call& c, const std::string& text, int32_t code);
   // The part offset of a range the functions address by LinearPtr; false outside the part.
@@ -113,6 +119,7 @@ class SimBios {
   uint32_t unanswered_;
   bool session_ = false;
   std::array<uint32_t, 8> calls_{};
+  uint32_t allCalls_ = 0;
 };
 
 }  // namespace ql::sim

@@ -124,6 +124,11 @@ void SimMachine::Boot() {
       [this](uint32_t ms) {
         if (pause) pause(ms);
       });
+  // The power goes: the driver answers nothing more, and the program ends where it stands.
+  bios_->onCut = [this] {
+    running_ = false;
+    ExitProcess(kPowerCutStatus);
+  };
   requests_.clear();
   bulkReads_ = bulkWrites_ = allocations_ = 0;
   running_ = true;

@@ -73,6 +73,10 @@ class SimMachine final : public Machine {
   bool ExitWindows(uint32_t flags) override;
   [[noreturn]] void ExitProcess(int exitCode) override;
 
+  // The exit status a cut of the power ends the program with, where a test can see it (a real
+  // power cut leaves none).
+  static constexpr int kPowerCutStatus = 250;
+
   // How the process ends. Tests throw from these; the Windows program hooks its own close.
   // Defaults: std::exit(code), and closeProgram ends the process with status 0.
   std::function<void(int)> exitProcess;

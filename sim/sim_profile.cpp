@@ -208,6 +208,7 @@ const std::map<std::string, KeyRule>& Rules() {
       {"programmed_but_not_written_at",
        {Offsets(&SimProfile::programmedButNotWrittenAt), "part offsets"}},
       {"segment_read_fails_at", {Offsets(&SimProfile::segmentReadFailsAt), "segment offsets"}},
+      {"cut_at_call", {Number(&SimProfile::cutAtCall), "a call number (0: never)"}},
   };
   return rules;
 }

@@ -79,6 +79,9 @@ struct SimProfile {
   std::vector<uint32_t> programmedButNotWrittenAt;
   // Offsets in the BIOS segment whose 4 KiB piece the driver refuses to read in bulk.
   std::vector<uint32_t> segmentReadFailsAt;
+  // At its Nth BIOS call (counted from 1 over every function) the machine loses power: an erase
+  // or program under way is left half done, and the program ends there. 0: never.
+  uint32_t cutAtCall = 0;
 
   // The part takes some writes wrongly without a word: only reading it back can tell.
   bool SilentWriteFaults() const {
