@@ -85,9 +85,22 @@ Options::SaveResult Options::SaveFile() {
   bool written =
       files_.Write(file, transfer_.data(), kSettingsFileSize, &done) && done == kSettingsFileSize;
   files_.Close(file);
-  if (written && files_.Replace(newPath, settingsPath_)) return SaveResult::kSaved;
-  files_.Remove(newPath);
+  if (!written) {
+    files_.Remove(newPath);
+    return SaveResult::kNotWritten;
+  }
+  if (files_.Replace(newPath, settingsPath_)) return SaveResult::kSaved;
+  // Where the system replaces in steps, a move that failed after the old file was deleted leaves
+  // the new file as the only copy: it stays for the next start to take.
+  if (Exists(settingsPath_)) files_.Remove(newPath);
   return SaveResult::kNotWritten;
+}
+
+bool Options::Exists(const char* path) {
+  FileHandle file = files_.Open(path, FileMode::kReadExisting);
+  if (file == kInvalidFile) return false;
+  files_.Close(file);
+  return true;
 }
 
 bool Options::Read() {

@@ -65,12 +65,13 @@ class Options {
   // off for this run, in memory only (the file keeps what the people at the line chose).
   void ApplyManufacturingOverrides();
 
-
  private:
   enum class SaveResult { kSaved, kNotCreated, kNotWritten };
   SaveResult SaveFile();
   // Puts a whole new file left by an interrupted save in place of a missing one.
   bool TakeLeftNewFile();
+  // True when the file opens for reading now.
+  bool Exists(const char* path);
   void SetDefaults() { stored_.fill(kOptionOn); }
 
   Files& files_;

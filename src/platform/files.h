@@ -33,7 +33,10 @@ class Files {
   virtual bool Remove(const char* name) = 0;
   // Puts the closed file `from` in the place of `to` (which may exist), its bytes on the disk
   // first, so that `to` names either its old bytes or the new ones whenever the power goes; false
-  // when it could not (`from` and `to` are then as they were).
+  // when it could not. `from` is kept on every failure, and `to` is as it was, except where the
+  // system cannot replace in one step (the 98 family): there the old file is deleted before the
+  // move, and a failed move leaves no `to` at all. A caller that finds `to` gone after a failure
+  // must keep `from`: it is the only copy.
   virtual bool Replace(const char* from, const char* to) = 0;
   // Makes the folder `name` in an existing one; true when it exists afterwards, made now or
   // before.
