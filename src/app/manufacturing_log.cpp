@@ -12,7 +12,7 @@ constexpr char kLineBreak[2] = {'\r', '\n'};
 }  // namespace
 
 void ManufacturingLog::Open(Desktop& desktop, WindowHandle owner, const char* programDirectory,
-                            const char* simulatedMachine) {
+                            const char* note) {
   active_ = true;
   std::snprintf(path_, sizeof path_, "%s\\%s", programDirectory, kLogFileName);
   FileHandle file = files_.Open(path_, FileMode::kReadExisting);
@@ -33,11 +33,7 @@ void ManufacturingLog::Open(Desktop& desktop, WindowHandle owner, const char* pr
   WriteText(file, kLogHeader);
   WriteLineBreak(file);
   files_.Close(file);
-  if (*simulatedMachine != '\0') {
-    char line[kSimulatedMachineSize + 64];
-    std::snprintf(line, sizeof line, kLogSimulatedMachine, simulatedMachine);
-    Line(line);
-  }
+  if (*note != '\0') Line(note);
 }
 
 bool ManufacturingLog::Append(const char* text) {

@@ -18,7 +18,6 @@ namespace ql {
 inline constexpr const char* kLogFileName = "Logfile";
 inline constexpr const char* kLogHeader = " ======   Quorrelite Logfile   ==========";
 inline constexpr uint32_t kLogPathSize = kProgramDirectorySize + 16;
-inline constexpr const char* kLogSimulatedMachine = "Running on the simulated machine in %s!!";
 inline constexpr const char* kMsgCannotCreateLog = "Can not create manufacture log file!!";
 
 // Appends to "Logfile" in the program's folder while the run is in manufacturing mode.
@@ -28,10 +27,10 @@ class ManufacturingLog final : public EventLog {
 
   // At initialisation, in manufacturing mode only: makes sure the log exists (a failure is told in
   // a box owned by `owner` and leaves the run without a log) and appends the run's header, and
-  // after it the folder of the simulated machine when `simulatedMachine` names one. Lines are
-  // written from then on until Stop.
+  // after it `note` as a line of its own when it is not empty. Lines are written from then on
+  // until Stop.
   void Open(Desktop& desktop, WindowHandle owner, const char* programDirectory,
-            const char* simulatedMachine = "");
+            const char* note = "");
   // Manufacturing mode has ended: nothing more is written.
   void Stop() { active_ = false; }
 
