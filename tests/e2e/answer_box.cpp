@@ -1,7 +1,9 @@
 // A person at the screen, for the end-to-end runs: from outside the program, waits for a message
 // box with the given text, prints its caption, text and style and presses its OK button; or
-// closes the main window the way Alt+F4 does.
+// opens the option dialog, ticks or unticks one box and presses OK; or closes the main window the
+// way Alt+F4 does.
 //   answer_box box TEXT [SECONDS]   exit 0 when the box was found and answered
+//   answer_box option ID [SECONDS]  exit 0 when the option dialog came and went with box ID clicked
 //   answer_box close [SECONDS]      exit 0 when the main window was found and told to close; prints
 //                                   its caption
 #include <windows.h>
@@ -13,8 +15,12 @@
 
 namespace {
 
+constexpr int kOptionButton = 2002;
+constexpr const char* kOptionCaption = "Quorrelite Option";
+
 struct Search {
-  const char* text = nullptr;  // null: the main window (a dialog without a message text)
+  const char* text = nullptr;     // null: the main window (a dialog without a message text)
+  const char* caption = nullptr;  // a dialog with this caption, whatever its text
   HWND found = nullptr;
 };
 
@@ -30,7 +36,9 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
   GetClassNameA(window, cls, sizeof cls);
   if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
   HWND message = GetDlgItem(window, 0xFFFF);
-  if (search->text == nullptr) {
+  if (search->caption != nullptr) {
+    if (TextOf(window) == search->caption) search->found = window;
+  } else if (search->text == nullptr) {
     RECT r;
     GetWindowRect(window, &r);
     const bool mainSize = r.right - r.left == 450 && r.bottom - r.top == 450;
@@ -44,10 +52,11 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
   return search->found == nullptr;
 }
 
-HWND WaitFor(const char* text, int seconds) {
+HWND WaitFor(const char* text, int seconds, const char* caption = nullptr) {
   for (int i = 0; i < seconds * 10; ++i) {
     Search search;
     search.text = text;
+    search.caption = caption;
     EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
     if (search.found != nullptr) return search.found;
     Sleep(100);
@@ -71,6 +80,29 @@ int main(int argc, char** argv) {
         BM_CLICK, 0, 0);
     return 0;
   }
+  if (argc >= 3 && std::strcmp(argv[1], "option") == 0) {
+    const int seconds = argc > 3 ? std::atoi(argv[3]) : 60;
+    HWND main = WaitFor(nullptr, seconds);
+    if (main == nullptr) {
+      std::printf("no main window\n");
+      return 1;
+    }
+    PostMessageA(GetDlgItem(main, kOptionButton), BM_CLICK, 0, 0);
+    HWND dialog = WaitFor(nullptr, seconds, kOptionCaption);
+    if (dialog == nullptr) {
+      std::printf("no option dialog\n");
+      return 1;
+    }
+    PostMessageA(GetDlgItem(dialog, std::atoi(argv[2])), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    for (int i = 0; i < seconds * 10 && IsWindow(dialog); ++i) Sleep(100);
+    if (IsWindow(dialog)) {
+      std::printf("the option dialog stayed open\n");
+      return 1;
+    }
+    std::printf("option dialog: box %s clicked, OK pressed\n", argv[2]);
+    return 0;
+  }
   if (argc >= 2 && std::strcmp(argv[1], "close") == 0) {
     HWND main = WaitFor(nullptr, argc > 2 ? std::atoi(argv[2]) : 60);
     if (main == nullptr) {
@@ -81,6 +113,6 @@ int main(int argc, char** argv) {
     std::printf("main window \"%s\" told to close\n", TextOf(main).c_str());
     return 0;
   }
-  std::printf("usage: answer_box box TEXT [SECONDS] | close [SECONDS]\n");
+  std::printf("usage: answer_box box TEXT [SECONDS] | option ID [SECONDS] | close [SECONDS]\n");
   return 2;
 }

@@ -13,6 +13,14 @@
 namespace ql {
 namespace {
 
+// Files as the 98 family has them, whose kernel has no MoveFileExA: Wine set to Windows 98
+// still exports it, so the end-to-end run asks for this with QUORRELITE_WITHOUT_MOVEFILEEX to
+// take the path a real Windows 98 takes.
+class FilesWithoutMoveFileEx final : public Win32Files {
+ public:
+  bool Replace(const char* from, const char* to) override { return ReplaceInSteps(from, to); }
+};
+
 bool Set(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0';
@@ -23,6 +31,7 @@ bool Set(const char* name) {
 struct RunMachine::Parts {
   Win32Machine realMachine;
   Win32Files systemFiles;
+  FilesWithoutMoveFileEx filesWithoutMoveFileEx;
   Files* files = &systemFiles;
   std::unique_ptr<sim::SimMachine> simMachine;
   std::string folder;
@@ -32,6 +41,7 @@ RunMachine::RunMachine() : parts_(std::make_unique<Parts>()) {}
 RunMachine::~RunMachine() = default;
 
 bool RunMachine::Open(Desktop& desktop) {
+  if (Set("QUORRELITE_WITHOUT_MOVEFILEEX")) parts_->files = &parts_->filesWithoutMoveFileEx;
   if (!Set("QUORRELITE_MACHINE")) return true;
   parts_->folder = std::getenv("QUORRELITE_MACHINE");
   std::string error;
