@@ -20,7 +20,7 @@ for text in QUORRELITE_MACHINE QUORRELITE_WITHOUT_MOVEFILEEX "simulated machine"
   if grep -qaF "$text" "$exe"; then fail "holds the simulator's text \"$text\""; fi
 done
 
-if objdump -f "$exe" | grep -q 'i386'; then
+if objdump -f "$exe" | grep -q 'file format pei-i386'; then
   export QL_WINEARCH=win32 QL_WINEPREFIX=${QL_WINEPREFIX32:-$here/build/wineprefix32}
   cxx=i686-w64-mingw32-g++
 else
@@ -38,11 +38,16 @@ mkdir -p "$work/prog" && cp "$exe" "$work/prog/quorrelite.exe" && cp "$work/newe
 (cd "$work/prog" && QUORRELITE_MACHINE="Z:${work//\//\\}\\machine" \
    "$here/scripts/wine-run.sh" quorrelite.exe "/M newer.rom") > "$work/run.out" 2>&1 &
 program=$!
-(cd "$work" && "$here/scripts/wine-run.sh" answer_box.exe box "Can not get driver interface!!" 60) ||
-  { kill "$program"; fail "no \"Can not get driver interface!!\" box"; }
+if ! (cd "$work" && "$here/scripts/wine-run.sh" answer_box.exe box "Can not get driver interface!!" 60); then
+  kill "$program" 2>/dev/null || true
+  status=0
+  wait "$program" || status=$?
+  cat "$work/run.out"
+  fail "no \"Can not get driver interface!!\" box (the program ended with $status)"
+fi
 status=0
 wait "$program" || status=$?
 [ "$status" -eq 1 ] || fail "exit status $status, not 1"
 cmp -s "$work/machine/flash.bin" "$work/before.bin" || fail "the simulated part changed"
 [ ! -e "$work/machine/shutdown.log" ] || fail "the simulated machine recorded a restart"
-echo "$(basename "$exe"): no simulator in it; with QUORRELITE_MACHINE set it found no driver and ended with 1"
+echo "$1: no simulator in it; with QUORRELITE_MACHINE set it found no driver and ended with 1"
