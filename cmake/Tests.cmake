@@ -20,7 +20,7 @@ list(FILTER QL_TEST_SOURCES EXCLUDE REGEX "/tests/(win32|e2e|fuzz)/")
 if(WIN32)
   file(GLOB_RECURSE QL_WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/*.cpp)
   add_executable(quorrelite_win32_tests ${QL_WIN_TEST_SOURCES})
-  target_link_libraries(quorrelite_win32_tests PRIVATE ql_testing ql_win32 ${QL_GTEST})
+  target_link_libraries(quorrelite_win32_tests PRIVATE ql_testing ql_win32 ql_sim ${QL_GTEST})
   target_include_directories(quorrelite_win32_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_options(quorrelite_win32_tests PRIVATE -static)
   add_test(NAME win32_tests COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh

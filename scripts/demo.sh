@@ -2,7 +2,9 @@
 # The main job, end to end: builds the Windows program and romtool, makes the demo machine, and
 # runs quorrelite.exe under wine64 in manufacturing mode ("/M newer.rom") against it. The flash
 # part is slowed a little so the flash can be watched. Prints the manufacturing log, the restart
-# the machine recorded and the exit status, and leaves a screenshot taken during the flash.
+# the machine recorded and the exit status, and leaves a screenshot taken once the main window is
+# up and its block map shows the flash under way (cells erased or programmed); without one the
+# job fails.
 #   scripts/demo.sh [OUT]      (OUT defaults to build/demo)
 # With no X display it runs on a virtual one (Xvfb).
 set -euo pipefail
@@ -29,13 +31,33 @@ rm -rf "$out" && mkdir -p "$out/program"
 printf 'erase_ms = 300\nprogram_ms = 25\n' >> "$out/machine/machine.txt"
 cp "$exe" "$out/newer.rom" "$out/program/"
 
+# The block map's legend shows one 7 x 7 cell of each colour; a flash under way adds erased (red)
+# and programmed (blue) cells. Answers how many such pixels a screenshot has beyond the legend's.
+flash_pixels() {  # PNG
+  convert "$1" -format %c histogram:info:- 2>/dev/null |
+    awk '/#FF0000|#0000FF/ { sub(":", "", $1); n += $1 - 49 } END { print n + 0 }'
+}
+
+# The prefix is made whole first: a program started while Wine makes it shares the screen with
+# Wine's "please wait" box.
+"$here/scripts/wine-run.sh" --prepare
 echo "Flashing $out/newer.rom onto the simulated machine $out/machine ..."
 status=0
 (cd "$out/program" && QUORRELITE_MACHINE="Z:${out//\//\\}\\machine" \
    "$here/scripts/wine-run.sh" quorrelite.exe "/M newer.rom") &
 program=$!
-sleep 4
-import -window root "$out/screenshot.png" 2>/dev/null || echo "(no screenshot: ImageMagick's import is missing)"
+shot=""
+deadline=$((SECONDS + 60))
+while [ "$SECONDS" -lt "$deadline" ]; do
+  kill -0 "$program" 2>/dev/null || break
+  import -window root "$out/poll.png" 2>/dev/null || break
+  if [ "$(flash_pixels "$out/poll.png")" -ge 49 ]; then
+    mv "$out/poll.png" "$out/screenshot.png" && shot="$out/screenshot.png"
+    break
+  fi
+  sleep 0.1
+done
+rm -f "$out/poll.png"
 wait "$program" || status=$?
 
 echo "--- Logfile"
@@ -43,5 +65,10 @@ tr -d '\r' < "$out/program/Logfile"
 echo "--- machine/shutdown.log"
 cat "$out/machine/shutdown.log" 2>/dev/null || echo "(no restart recorded)"
 echo "--- exit status $status (0: flashed and verified; see docs/manufacturing.md)"
-[ -f "$out/screenshot.png" ] && echo "screenshot: $out/screenshot.png"
+if [ -n "$shot" ]; then
+  echo "screenshot of the flash under way: $shot"
+else
+  echo "no screenshot: the main window never showed the flash under way"
+  [ "$status" -ne 0 ] || status=1
+fi
 exit "$status"

@@ -5,7 +5,10 @@
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzer for a bounded time, the
 # Windows tests under wine64 in a virtual display, the end-to-end run of the real program, and
 # builds the 32-bit release program and checks that it starts on the systems it is for (imports,
-# stripped, size). Ends with one summary line: "N passed, N failed".
+# stripped, size) and holds no simulated machine; then, under 32-bit Wine, the Win32 tests of the
+# i686 build set to Windows 2000 and the end-to-end run of the i686 release build with the
+# simulator (win32-sim) set to Windows 2000 and to Windows 98. Ends with one summary line:
+# "N passed, N failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh || exit 1
@@ -112,6 +115,36 @@ if [ -x tests/e2e/run.sh ]; then
   else
     failed=$((failed + 1)); problems+=("end-to-end run failed"); tail -40 build/e2e.log
   fi
+fi
+
+# The i686 program in a 32-bit prefix of its own (build/wineprefix is the 64-bit one).
+prefix32=$PWD/build/wineprefix32
+wine32() { QL_WINEARCH=win32 QL_WINEPREFIX=$prefix32 QL_WINVER=$1 "${@:2}"; }
+
+step "i686 release program: no simulated machine in it, QUORRELITE_MACHINE ignored (32-bit Wine)"
+check release-check env QL_WINEPREFIX32="$prefix32" tests/e2e/release_check.sh build/win32/quorrelite.exe
+
+step "Windows tests under 32-bit Wine set to Windows 2000 (i686)"
+if build win32-tests; then
+  (cd build/win32-tests && wine32 win2k ctest -V) >build/win32-tests.test.log 2>&1
+  grep -E '\[  (PASSED|FAILED)  \]|tests passed' build/win32-tests.test.log | tail -4
+  count_gtest build/win32-tests.test.log win32-tests
+fi
+
+if build win32-sim; then
+  for version in win2k win98; do
+    step "end to end: the i686 release build with the simulator under 32-bit Wine set to $version"
+    started=$SECONDS
+    if wine32 "$version" env QL_EXE="$PWD/build/win32-sim/quorrelite.exe" tests/e2e/run.sh \
+        >"build/e2e-$version.log" 2>&1; then
+      passed=$((passed + 1)); grep "^e2e:" "build/e2e-$version.log" | tail -1
+    else
+      failed=$((failed + 1)); problems+=("end-to-end run as $version failed"); tail -40 "build/e2e-$version.log"
+    fi
+    echo "took $((SECONDS - started)) s"
+  done
+else
+  failed=$((failed + 1))
 fi
 
 echo

@@ -26,6 +26,11 @@ with_display() {
   if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1024x768x24" "$@"; fi
 }
 
+# A prefix is made for one processor: the other one's programs cannot run in it.
+if [ -f "$WINEPREFIX/system.reg" ] && ! grep -q "^#arch=$arch" "$WINEPREFIX/system.reg"; then
+  echo "wine-run.sh: $WINEPREFIX is not a $arch prefix; give QL_WINEPREFIX a folder of its own" >&2
+  exit 2
+fi
 if [ ! -f "$WINEPREFIX/.ql-ready" ]; then
   if [ -f "$WINEPREFIX/system.reg" ] && [ "$arch" = win32 ] &&
      ! grep -q '^#arch=win32' "$WINEPREFIX/system.reg"; then

@@ -26,10 +26,7 @@ FlashJournal::FlashJournal(Files& files, const char* programDirectory,
       path_(std::string(programDirectory) + "\\flashing-" + MachineFileName(machine) + ".txt") {}
 
 bool FlashJournal::Exists() const {
-  FileHandle file = files_.Open(path_.c_str(), FileMode::kReadExisting);
-  if (file == kInvalidFile) return false;
-  files_.Close(file);
-  return true;
+  return FileExists(files_, path_.c_str());
 }
 
 bool FlashJournal::Write(const JournalEntry& entry) const {

@@ -11,7 +11,7 @@ constexpr char kLineBreak[2] = {'\r', '\n'};
 
 }  // namespace
 
-void ManufacturingLog::Open(const char* programDirectory, const char* simulatedMachine) {
+void ManufacturingLog::Open(const char* programDirectory, const char* note) {
   active_ = true;
   std::snprintf(path_, sizeof path_, "%s\\%s", programDirectory, kLogFileName);
   FileHandle file = files_.Open(path_, FileMode::kReadExisting);
@@ -31,11 +31,7 @@ void ManufacturingLog::Open(const char* programDirectory, const char* simulatedM
   WriteText(file, kLogHeader);
   WriteLineBreak(file);
   files_.Close(file);
-  if (*simulatedMachine != '\0') {
-    char line[kSimulatedMachineSize + 64];
-    std::snprintf(line, sizeof line, kLogSimulatedMachine, simulatedMachine);
-    Line(line);
-  }
+  if (*note != '\0') Line(note);
 }
 
 bool ManufacturingLog::Append(const char* text) {

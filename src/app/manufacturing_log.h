@@ -17,7 +17,6 @@ namespace ql {
 inline constexpr const char* kLogFileName = "Logfile";
 inline constexpr const char* kLogHeader = " ======   Quorrelite Logfile   ==========";
 inline constexpr uint32_t kLogPathSize = kProgramDirectorySize + 16;
-inline constexpr const char* kLogSimulatedMachine = "Running on the simulated machine in %s!!";
 
 // Appends to "Logfile" in the program's folder while the run is in manufacturing mode.
 class ManufacturingLog final : public EventLog {
@@ -25,11 +24,11 @@ class ManufacturingLog final : public EventLog {
   explicit ManufacturingLog(Files& files) : files_(files) {}
 
   // At initialisation, in manufacturing mode only: makes sure the log exists and appends the run's
-  // header, and after it the folder of the simulated machine when `simulatedMachine` names one.
-  // Lines are written from then on until Stop. A log that can be neither opened nor created
-  // leaves the run without one, and without a box: nobody stands at the line to close it, and the
-  // flash must not wait for a log.
-  void Open(const char* programDirectory, const char* simulatedMachine = "");
+  // header, and after it `note` as a line of its own when it is not empty. Lines are written from
+  // then on until Stop. A log that can be neither opened nor created leaves the run without one,
+  // and without a box: nobody stands at the line to close it, and the flash must not wait for a
+  // log.
+  void Open(const char* programDirectory, const char* note = "");
   // Manufacturing mode has ended: nothing more is written.
   void Stop() { active_ = false; }
 

@@ -35,7 +35,7 @@ void Program::Initialise(WindowHandle mainWindow) {
   mainWindow_ = mainWindow;
   manufacturingRun_ = startup_.ManufacturingMode;
   if (startup_.ManufacturingMode) {
-    log_.Open(startup_.ProgramDirectory, startup_.SimulatedMachine);
+    log_.Open(startup_.ProgramDirectory, startup_.LogNote);
   }
   // Before the BIOS interface is reached nothing is held that a fatal end would give back.
   if (!link_.Open(desktop_, mainWindow)) ExitNow(kExitFatal);

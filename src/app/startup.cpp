@@ -137,11 +137,7 @@ Outcome RunStartup(Desktop& desktop, const StartupInputs& in, StartupState* star
 }
 
 void WindowCaption(const StartupState& startup, char* caption, size_t size) {
-  if (startup.SimulatedMachine[0] == '\0') {
-    std::snprintf(caption, size, "%s", kProgramName);
-  } else {
-    std::snprintf(caption, size, kSimulatedMachineCaption, kProgramName, startup.SimulatedMachine);
-  }
+  std::snprintf(caption, size, "%s%s", kProgramName, startup.CaptionNote);
 }
 
 }  // namespace ql

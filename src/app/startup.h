@@ -19,10 +19,9 @@ inline constexpr size_t kCurrentDirectorySize = 500;
 inline constexpr size_t kProgramDirectorySize = 512;
 inline constexpr size_t kStartupArgumentSize = 512;
 inline constexpr size_t kMaxArgumentLength = 128;
-inline constexpr size_t kSimulatedMachineSize = 512;
-// The program's name, " - simulated machine " and the folder.
-inline constexpr size_t kWindowCaptionSize = kSimulatedMachineSize + 40;
-inline constexpr const char* kSimulatedMachineCaption = "%s - simulated machine %s";
+inline constexpr size_t kRunNoteSize = 600;
+// The program's name and the caption's note.
+inline constexpr size_t kWindowCaptionSize = kRunNoteSize + 16;
 
 inline constexpr const char* kMsgDirectoryTooLong = "The directory of Quorrelite is too long!!";
 inline constexpr const char* kMsgCommandLineTooLarge = "The length of command line was too large!!";
@@ -37,13 +36,15 @@ struct StartupState {
   bool ManufacturingMode = false;
   bool PlainArgument = false;
   char ManufacturingFileName[kStartupArgumentSize] = {};
-  // The folder of the simulated machine the run works on; empty on the real machine. Whoever
-  // sees the window or reads the log must not take a simulated run for a flash of the chip.
-  char SimulatedMachine[kSimulatedMachineSize] = {};
+  // Set by the entry point when the run works on something other than the real machine, empty
+  // otherwise: what the caption says after the program's name, and a line the factory log has
+  // after its header. Whoever sees the window or reads the log must not take such a run for a
+  // flash of the chip.
+  char CaptionNote[kRunNoteSize] = {};
+  char LogNote[kRunNoteSize] = {};
 };
 
-// The main window's caption: the program's name, and on a simulated machine that it is one and
-// its folder.
+// The main window's caption: the program's name, then the caption's note.
 void WindowCaption(const StartupState& startup, char* caption, size_t size);
 
 // What the entry point gathers from the platform before any window exists.

@@ -12,13 +12,6 @@ namespace {
 
 constexpr uint8_t kErasedByte = 0xFF;
 
-bool FileExists(Files& files, const char* name) {
-  FileHandle file = files.Open(name, FileMode::kReadExisting);
-  if (file == kInvalidFile) return false;
-  files.Close(file);
-  return true;
-}
-
 // One backup: the file it writes and what it works through.
 class Backup {
  public:

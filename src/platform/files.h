@@ -33,7 +33,10 @@ class Files {
   virtual bool Remove(const char* name) = 0;
   // Puts the closed file `from` in the place of `to` (which may exist), its bytes on the disk
   // first, so that `to` names either its old bytes or the new ones whenever the power goes; false
-  // when it could not (`from` and `to` are then as they were).
+  // when it could not. `from` is kept on every failure, and `to` is as it was, except where the
+  // system cannot replace in one step (the 98 family): there the old file is deleted before the
+  // move, and a failed move leaves no `to` at all. A caller that finds `to` gone after a failure
+  // must keep `from`: it is the only copy.
   virtual bool Replace(const char* from, const char* to) = 0;
   // Makes the folder `name` in an existing one; true when it exists afterwards, made now or
   // before.
@@ -47,6 +50,9 @@ inline constexpr const char* kNewFileSuffix = ".new";
 // folder, a name from the save dialog), the suffix and the terminator.
 inline constexpr uint32_t kNewFileNameSize = 640;
 
+// True when `name` can be opened for reading.
+bool FileExists(Files& files, const char* name);
+
 // `name` with the suffix into `newName`; false when it does not fit.
 [[nodiscard]] bool NewFileName(const char* name, char (&newName)[kNewFileNameSize]);
 
@@ -59,7 +65,10 @@ enum class WholeFileWrite {
 // Writes the file `name` whole or not at all: `fill` writes into the new file (made empty) and
 // answers whether every byte went in; the closed new file then takes the place of `name`
 // (Files::Replace). On any failure the new file is removed and `name` keeps its old bytes, so a
-// failed write never costs the file it was to replace.
+// failed write never costs the file it was to replace; but where the system replaces in steps
+// (the 98 family deletes the old file, then moves the new one in) and the move failed after the
+// delete, the new file is the only copy left and stays under its new name, for the next start to
+// take.
 template <typename Fill>
 [[nodiscard]] WholeFileWrite WriteWholeFile(Files& files, const char* name, Fill fill) {
   char newName[kNewFileNameSize];
@@ -69,7 +78,7 @@ template <typename Fill>
   const bool filled = fill(file);
   files.Close(file);
   if (filled && files.Replace(newName, name)) return WholeFileWrite::kWritten;
-  files.Remove(newName);
+  if (!filled || FileExists(files, name)) files.Remove(newName);
   return WholeFileWrite::kNotWritten;
 }
 

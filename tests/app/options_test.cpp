@@ -109,6 +109,19 @@ TEST_F(SettingsTest, TheDialogWritesItsTicksAndCarriesTheFourthByteAsItWasRead) 
   }
   EXPECT_TRUE(desktop.messages.empty());
   EXPECT_EQ(program->startup().CurrentDirectory, folder.Path()) << "only a drive root is trimmed";
+
+  // A system that replaces in steps deleted the old file and then failed to move the new one in:
+  // the new file is the only copy left, so it stays, and the next start takes it.
+  files.failReplace = false;
+  files.failReplaceAfterDelete = true;
+  program->ConfirmOptionDialog(OptionChecks{true, true, false});
+  files.failReplaceAfterDelete = false;
+  EXPECT_FALSE(std::filesystem::exists(path_));
+  ASSERT_TRUE(std::filesystem::exists(new_)) << "both copies of the settings are lost";
+  Run();
+  EXPECT_EQ(Stored(), (Bytes{1, 1, 0, 2}));
+  EXPECT_EQ(Ticks(), (std::vector<bool>{true, true, false}));
+  EXPECT_FALSE(std::filesystem::exists(new_));
 }
 
 TEST_F(SettingsTest, TheFactoryLineRunsWithoutABackupInMemoryOnly) {

@@ -1,7 +1,9 @@
 // A person at the screen and the system around the program, for the end-to-end runs: from outside
 // the program, waits for a message box with the given text, prints its caption, text and style and
-// presses its OK button; or closes the main window the way Alt+F4 does; or asks the main window,
+// presses its OK button; or opens the option dialog, ticks or unticks one box and presses OK; or
+// closes the main window the way Alt+F4 does; or asks the main window,
 // while it flashes, what the system asks before it calls a window hung, shuts down or suspends.
+//   answer_box option ID [SECONDS]  exit 0 when the option dialog came and went with box ID clicked
 //   answer_box box TEXT [SECONDS]   exit 0 when the box was found and answered
 //   answer_box close [SECONDS]      exit 0 when the main window was found and told to close; prints
 //                                   its caption
@@ -13,6 +15,9 @@
 //                                   written again afterwards
 #include <windows.h>
 
+constexpr int kOptionButton = 2002;
+constexpr const char* kOptionCaption = "Quorrelite Option";
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +28,8 @@
 namespace {
 
 struct Search {
-  const char* text = nullptr;  // null: the main window (a dialog without a message text)
+  const char* text = nullptr;     // null: the main window (a dialog without a message text)
+  const char* caption = nullptr;  // a dialog with this caption, whatever its text
   HWND found = nullptr;
 };
 
@@ -39,7 +45,9 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
   GetClassNameA(window, cls, sizeof cls);
   if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
   HWND message = GetDlgItem(window, 0xFFFF);
-  if (search->text == nullptr) {
+  if (search->caption != nullptr) {
+    if (TextOf(window) == search->caption) search->found = window;
+  } else if (search->text == nullptr) {
     RECT r;
     GetWindowRect(window, &r);
     const bool mainSize = r.right - r.left == 450 && r.bottom - r.top == 450;
@@ -53,10 +61,11 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
   return search->found == nullptr;
 }
 
-HWND WaitFor(const char* text, int seconds) {
+HWND WaitFor(const char* text, int seconds, const char* caption = nullptr) {
   for (int i = 0; i < seconds * 10; ++i) {
     Search search;
     search.text = text;
+    search.caption = caption;
     EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
     if (search.found != nullptr) return search.found;
     Sleep(100);
@@ -80,6 +89,29 @@ bool Ask(HWND window, UINT message, WPARAM wParam, DWORD_PTR* answer, DWORD* too
       SendMessageTimeoutA(window, message, wParam, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 1000, answer);
   *took = GetTickCount() - start;
   return done != 0;
+  if (argc >= 3 && std::strcmp(argv[1], "option") == 0) {
+    const int seconds = argc > 3 ? std::atoi(argv[3]) : 60;
+    HWND main = WaitFor(nullptr, seconds);
+    if (main == nullptr) {
+      std::printf("no main window\n");
+      return 1;
+    }
+    PostMessageA(GetDlgItem(main, kOptionButton), BM_CLICK, 0, 0);
+    HWND dialog = WaitFor(nullptr, seconds, kOptionCaption);
+    if (dialog == nullptr) {
+      std::printf("no option dialog\n");
+      return 1;
+    }
+    PostMessageA(GetDlgItem(dialog, std::atoi(argv[2])), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    for (int i = 0; i < seconds * 10 && IsWindow(dialog); ++i) Sleep(100);
+    if (IsWindow(dialog)) {
+      std::printf("the option dialog stayed open\n");
+      return 1;
+    }
+    std::printf("option dialog: box %s clicked, OK pressed\n", argv[2]);
+    return 0;
+  }
 }
 
 int Guard(const char* partPath, int seconds) {
@@ -175,6 +207,8 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "guard") == 0) {
     return Guard(argv[2], argc > 3 ? std::atoi(argv[3]) : 60);
   }
-  std::printf("usage: answer_box box TEXT [SECONDS] | close [SECONDS] | guard PART [SECONDS]\n");
+  std::printf(
+      "usage: answer_box box TEXT [SECONDS] | option ID [SECONDS] | close [SECONDS] | guard PART "
+      "[SECONDS]\n");
   return 2;
 }

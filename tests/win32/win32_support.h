@@ -34,15 +34,21 @@ inline void Pump() {
 
 // Runs `script` once from a thread timer, inside whatever modal loop is running then. The timer's
 // procedure cannot carry a closure: the script waits in this one slot of the test thread.
-inline void WhileModal(std::function<void()> script) {
+// A named procedure, not a lambda: the i686 build's timer procedures are stdcall, which a lambda
+// does not convert to.
+inline std::function<void()>& PendingScript() {
   static std::function<void()> pending;
-  pending = std::move(script);
-  SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    auto run = std::move(pending);
-    pending = nullptr;
-    if (run) run();
-  });
+  return pending;
+}
+inline void CALLBACK RunPendingScript(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  auto run = std::move(PendingScript());
+  PendingScript() = nullptr;
+  if (run) run();
+}
+inline void WhileModal(std::function<void()> script) {
+  PendingScript() = std::move(script);
+  SetTimer(nullptr, 0, 50, RunPendingScript);
 }
 
 // Runs `script` from a thread timer once `ready` answers true, asked every 50 ms inside whatever

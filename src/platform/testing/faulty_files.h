@@ -23,6 +23,8 @@ class FaultyFiles final : public Files {
   bool failSize = false;
   bool failSeek = false;
   bool failReplace = false;
+  // Replace fails as the 98 family's does when the move after the delete fails: `to` is gone.
+  bool failReplaceAfterDelete = false;
 
   int writes = 0;
   int reads = 0;
@@ -42,6 +44,10 @@ class FaultyFiles final : public Files {
   void Close(FileHandle file) override;
   bool Remove(const char* name) override { return inner_.Remove(name); }
   bool Replace(const char* from, const char* to) override {
+    if (failReplaceAfterDelete) {
+      inner_.Remove(to);
+      return false;
+    }
     return !failReplace && inner_.Replace(from, to);
   }
   bool CreateFolder(const char* name) override { return inner_.CreateFolder(name); }

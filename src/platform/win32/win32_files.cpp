@@ -98,15 +98,20 @@ bool Win32Files::Remove(const char* name) {
 }
 
 bool Win32Files::Replace(const char* from, const char* to) {
+  MoveFileExFunction moveFileEx = FindMoveFileEx();
+  if (moveFileEx == nullptr) return ReplaceInSteps(from, to);
   if (!FlushToDisk(from)) return false;
-  if (MoveFileExFunction moveFileEx = FindMoveFileEx(); moveFileEx != nullptr) {
-    if (moveFileEx(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
-      return true;
-    }
-    if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return false;
+  if (moveFileEx(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE) {
+    return true;
   }
-  // The 98 family cannot replace a file in one step: the old one goes first, and a power cut in
-  // between leaves only the new one, under its own name.
+  // A kernel that has the name without the function says so, and the steps are the way left.
+  return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED && ReplaceInSteps(from, to);
+}
+
+bool Win32Files::ReplaceInSteps(const char* from, const char* to) {
+  if (!FlushToDisk(from)) return false;
+  // The 98 family cannot replace a file in one step: the old one goes first, and a power cut or a
+  // failed move in between leaves only the new one, under its own name.
   if (GetFileAttributesA(to) != INVALID_FILE_ATTRIBUTES && DeleteFileA(to) == FALSE) return false;
   return MoveFileA(from, to) != FALSE;
 }

@@ -5,7 +5,7 @@
 namespace ql {
 
 // Files through CreateFileA: opened unshared, normal attributes.
-class Win32Files final : public Files {
+class Win32Files : public Files {
  public:
   FileHandle Open(const char* name, FileMode mode) override;
   bool Read(FileHandle file, void* buffer, uint32_t count, uint32_t* done) override;
@@ -17,6 +17,12 @@ class Win32Files final : public Files {
   bool Remove(const char* name) override;
   bool Replace(const char* from, const char* to) override;
   bool CreateFolder(const char* name) override;
+
+ protected:
+  // Replace as the 98 family must, without MoveFileExA: the old file is deleted, then the new one
+  // is moved in. A move that fails after the delete leaves no file under `to` and the new bytes
+  // under `from`.
+  bool ReplaceInSteps(const char* from, const char* to);
 };
 
 }  // namespace ql
