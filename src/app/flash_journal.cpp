@@ -1,6 +1,8 @@
 #include "app/flash_journal.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "dmi/system_dmi.h"
 #include "platform/sha256.h"
@@ -45,20 +47,71 @@ bool FlashJournal::Write(const JournalEntry& entry) const {
   const Sha256Digest digest = Sha256(entry.image, entry.imageSize);
   text += Line("image_sha256", HexDigits(digest.data(), static_cast<uint32_t>(digest.size())));
   text += Line("part_size", Hex32(entry.partSize));
-  for (const FlashBlockRecord& block : entry.blocks) {
-    if (!TreatmentOf(block.Attrib).Flashed()) continue;
-    text += Line("block", Hex32(block.LinearPtr) + " " + Hex32(block.BlockSize) + " " +
-                              Hex32(block.FileOffset) + " " + Hex32(block.Attrib));
+  for (const TreatedBlock& t : entry.treated) {
+    const FlashBlockRecord& block = t.block;
+    text += Line("block", std::to_string(t.index) + " " + Hex32(block.LinearPtr) + " " +
+                              Hex32(block.BlockSize) + " " + Hex32(block.FileOffset) + " " +
+                              Hex32(block.Attrib));
   }
-  return WriteWholeFile(files_, path_.c_str(), [&](FileHandle file) {
-           uint32_t written = 0;
-           const auto size = static_cast<uint32_t>(text.size());
-           return files_.Write(file, text.data(), size, &written) && written == size;
-         }) == WholeFileWrite::kWritten;
+  auto put = [this](const std::string& path, const uint8_t* bytes, uint32_t size) {
+    return WriteWholeFile(files_, path.c_str(), [&](FileHandle file) {
+             uint32_t written = 0;
+             return files_.Write(file, bytes, size, &written) && written == size;
+           }) == WholeFileWrite::kWritten;
+  };
+  if (entry.installed != nullptr) {
+    std::vector<uint8_t> saved;
+    for (const TreatedBlock& t : entry.treated) {
+      const uint8_t* at = entry.installed + t.block.FileOffset;
+      saved.insert(saved.end(), at, at + t.block.BlockSize);
+    }
+    if (!put(SavedPath(), saved.data(), static_cast<uint32_t>(saved.size()))) return false;
+    text += Line("saved", "yes");
+  }
+  return put(path_, reinterpret_cast<const uint8_t*>(text.data()),
+             static_cast<uint32_t>(text.size()));
+}
+
+bool FlashJournal::ReadSaved(uint8_t* copy, uint32_t size, BlockSelection* which) const {
+  std::string text;
+  FileHandle file = files_.Open(path_.c_str(), FileMode::kReadExisting);
+  if (file == kInvalidFile) return false;
+  char piece[512];
+  for (uint32_t done = 0; files_.Read(file, piece, sizeof piece, &done) && done > 0;) {
+    text.append(piece, done);
+  }
+  files_.Close(file);
+  if (text.find("\nsaved = yes\r\n") == std::string::npos) return false;
+  file = files_.Open(SavedPath().c_str(), FileMode::kReadExisting);
+  if (file == kInvalidFile) return false;
+  bool whole = true;
+  BlockSelection read{};
+  for (size_t at = text.find("\nblock = "); whole && at != std::string::npos;
+       at = text.find("\nblock = ", at + 1)) {
+    // "block = INDEX LINEAR SIZE OFFSET ATTRIB"
+    char* next = nullptr;
+    const auto field = [&](const char* from, int base) {
+      return static_cast<uint32_t>(std::strtoul(from, &next, base));
+    };
+    FlashBlockRecord block;
+    const uint32_t index = field(text.c_str() + at + 9, 10);
+    block.LinearPtr = field(next, 16);
+    block.BlockSize = field(next, 16);
+    block.FileOffset = field(next, 16);
+    uint32_t done = 0;
+    whole = index < read.size() && BlockInside(block, size) &&
+            files_.Read(file, copy + block.FileOffset, block.BlockSize, &done) &&
+            done == block.BlockSize;
+    if (whole) read[index] = true;
+  }
+  files_.Close(file);
+  if (whole) *which = read;
+  return whole;
 }
 
 void FlashJournal::Remove() const {
   (void)files_.Remove(path_.c_str());
+  (void)files_.Remove(SavedPath().c_str());
 }
 
 }  // namespace ql

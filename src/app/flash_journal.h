@@ -11,6 +11,7 @@
 
 #include "bios/flash_part.h"
 #include "dmi/dmi_strings.h"
+#include "flash/block_walk.h"
 #include "platform/files.h"
 
 namespace ql {
@@ -28,7 +29,10 @@ struct JournalEntry {
   const uint8_t* image = nullptr;            // the bytes flashed from, for their SHA-256
   uint32_t imageSize = 0;
   uint32_t partSize = 0;
-  std::span<const FlashBlockRecord> blocks;  // the block table the job works by
+  std::span<const TreatedBlock> treated;  // the blocks the job writes
+  // What those blocks held before, indexed by FileOffset; kept beside the journal when the job
+  // cannot read it again after a cut (the DMI-only flash derives what it writes from it).
+  const uint8_t* installed = nullptr;
 };
 
 class FlashJournal {
@@ -37,12 +41,20 @@ class FlashJournal {
   FlashJournal(Files& files, const char* programDirectory, const SystemDmiRecord& machine);
 
   bool Exists() const;
-  // Written whole or not at all (a new file swapped in); false when it could not be.
+  // Written whole or not at all (a new file swapped in), the saved blocks first; false when it
+  // could not be.
   bool Write(const JournalEntry& entry) const;
+  // Reads back the blocks a cut job saved into `copy` (`size` bytes, at their FileOffsets) and
+  // marks them, by table index, in `which`; false when the journal saved none or they cannot be
+  // read whole.
+  bool ReadSaved(uint8_t* copy, uint32_t size, BlockSelection* which) const;
   void Remove() const;
   const std::string& Path() const { return path_; }
 
  private:
+  // The file that keeps the saved blocks.
+  std::string SavedPath() const { return path_ + ".blocks"; }
+
   Files& files_;
   std::string path_;
 };

@@ -212,10 +212,18 @@ Outcome Program::RunFlashJob(WindowHandle owner) {
       if (ShowMessageById(desktop_, MSG_UPDATE_DMI_ONLY, owner) == kIdCancel) {
         return Outcome::kFailed;
       }
-      FlashServices services = ChangingServices(
-          {&dmi_.SystemDmi, "DMI strings only", nullptr, 0, systemBcpSys_.RomBytes(), {}});
-      result = Check(FlashNewDmiOnly(services, owner, dmi_.EnteredDmi, systemBcpSys_.RomBytes(),
-                                     PassesToRun()));
+      const uint32_t romSize = systemBcpSys_.RomBytes();
+      FlashServices services = ChangingServices("DMI strings only", nullptr, 0);
+      // After a cut the part no longer holds what the cut flash derived its blocks from; the
+      // journal kept them.
+      SavedBlocks saved;
+      HeapBuffer savedBytes;
+      if (cutFound_) savedBytes = HeapBuffer::Allocate(allocator_, romSize);
+      const bool haveSaved =
+          !savedBytes.empty() && journal_->ReadSaved(savedBytes.data(), romSize, &saved.which);
+      saved.bytes = savedBytes.data();
+      result = Check(FlashNewDmiOnly(services, owner, dmi_.EnteredDmi, romSize, PassesToRun(),
+                                     haveSaved ? &saved : nullptr));
       break;
     }
   }
@@ -226,22 +234,16 @@ Outcome Program::RunFlashJob(WindowHandle owner) {
 }
 
 Outcome Program::FlashImage(WindowHandle owner) {
-  FlashServices services = ChangingServices({&dmi_.SystemDmi,
-                                             imageName_,
-                                             image_.Buffer(),
-                                             image_.FlashableBytes(),
-                                             systemBcpSys_.RomBytes(),
-                                             {}});
+  FlashServices services = ChangingServices(imageName_, image_.Buffer(), image_.FlashableBytes());
   const FlashSource source{image_.Buffer(), image_.FlashableBytes(), image_.FlashableBytes()};
-  // A whole image leaves the blocks that already hold it as they are; the DMI-only flash rewrites
-  // only blocks it has just read and changed, so it has nothing to gain from reading them again.
   PassOptions passes = PassesToRun();
-  passes.skipHeldBlocks = true;
   return Check(FlashBlocks(services, owner, source, passes));
 }
 
 PassOptions Program::PassesToRun() const {
-  return PassOptions{options_.AutoBlankCheck(), options_.AutoVerify()};
+  // Every job leaves the blocks that already hold what it would write as they are: a whole image
+  // mostly, and a DMI-only flash run again after a cut that had already written its block.
+  return PassOptions{options_.AutoBlankCheck(), options_.AutoVerify(), /*skipHeldBlocks=*/true};
 }
 
 bool Program::OfferBackup(WindowHandle owner) {
@@ -318,16 +320,22 @@ void Program::ShowResult(WindowHandle owner, bool flashed) {
       startup_.ManufacturingMode;
 }
 
-FlashServices Program::ChangingServices(const JournalEntry& entry) {
-  journalEntry_ = entry;
-  journalEntry_.blocks = part_.Blocks();
+FlashServices Program::ChangingServices(const char* imageName, const uint8_t* image,
+                                        uint32_t imageSize) {
+  journalEntry_ = JournalEntry{};
+  journalEntry_.machine = &dmi_.SystemDmi;
+  journalEntry_.imageName = imageName;
+  journalEntry_.image = image;
+  journalEntry_.imageSize = imageSize;
+  journalEntry_.partSize = systemBcpSys_.RomBytes();
   FlashServices services = Services();
   services.watch = this;
   return services;
 }
 
-void Program::BeforeFirstChange() {
-  journalEntry_.blocks = part_.Blocks();
+void Program::BeforeFirstChange(std::span<const TreatedBlock> treated, const uint8_t* installed) {
+  journalEntry_.treated = treated;
+  journalEntry_.installed = installed;
   journalWritten_ = journal_->Write(journalEntry_);
 }
 

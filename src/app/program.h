@@ -177,9 +177,9 @@ class Program final : private ChangeWatch {
   Outcome RunFlashJob(WindowHandle owner);
   FlashServices Services();
   // The services of a job that changes the part: the journal is written before its first change.
-  FlashServices ChangingServices(const JournalEntry& entry);
+  FlashServices ChangingServices(const char* imageName, const uint8_t* image, uint32_t imageSize);
   // ChangeWatch.
-  void BeforeFirstChange() override;
+  void BeforeFirstChange(std::span<const TreatedBlock> treated, const uint8_t* installed) override;
   // The failed job left the part holding neither BIOS, as far as the program can tell.
   bool HoldsNeither() const;
   void TellHoldsNeither(WindowHandle owner);

@@ -214,7 +214,7 @@ bool SelectChangedBlocks(std::span<const FlashBlockRecord> blocks, uint32_t offs
 }
 
 Outcome FlashNewDmiOnly(FlashServices& flash, WindowHandle owner, EnteredDmiRecord& entered,
-                        uint32_t romSize, const PassOptions& options) {
+                        uint32_t romSize, const PassOptions& options, const SavedBlocks* saved) {
   HeapBuffer buffer;
   if (romSize != 0) buffer = HeapBuffer::Allocate(flash.allocator, romSize);
   if (buffer.empty()) {
@@ -230,6 +230,12 @@ Outcome FlashNewDmiOnly(FlashServices& flash, WindowHandle owner, EnteredDmiReco
   }
   copy.blocks = flash.part.Blocks();
   copy.selection = &selection;
+  for (uint32_t i = 0; saved != nullptr && i < copy.blocks.size() && i < copy.read.size(); ++i) {
+    const FlashBlockRecord& block = copy.blocks[i];
+    if (!saved->which[i] || !BlockInside(block, romSize)) continue;
+    std::memcpy(copy.bytes + block.FileOffset, saved->bytes + block.FileOffset, block.BlockSize);
+    copy.read[i] = true;
+  }
   // What the installed BIOS holds, kept apart from the copy the strings are written into: a flash
   // that fails puts it back.
   HeapBuffer installed = HeapBuffer::Allocate(flash.allocator, romSize);

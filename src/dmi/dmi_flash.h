@@ -28,15 +28,24 @@ inline constexpr const char* kMsgDmiOnlyNothingToWrite =
 inline constexpr const char* kMsgDmiOnlyNoUuidField =
     "The installed BIOS has no UUID field!!\nThe UUID you entered will not be flashed!!";
 
+// Blocks of the installed BIOS as they were before a DMI-only flash that was cut short changed
+// them: the part no longer holds them, the journal kept them.
+struct SavedBlocks {
+  const uint8_t* bytes = nullptr;  // indexed by FileOffset
+  BlockSelection which{};          // by table index
+};
+
 // Writes the typed strings and UUID of `entered` into the installed BIOS, a ROM of `romSize`
 // bytes (the running BIOS's size). kDone when they were flashed; kFailed after a failure or
 // refusal, its message shown; kFatal when the session could not be opened or closed. Nothing is
 // erased unless the blocks it rewrites and those holding BCPSYS and BCPDMI were read whole and
 // every field to be written lies in blocks the flash rewrites whole; a block it leaves alone need
 // not be readable (a protected boot block). The typed strings are padded with blanks to the
-// installed lengths, in `entered` as well.
+// installed lengths, in `entered` as well. The blocks in `saved` are taken from it instead of the
+// part, where the table still has them as they were saved.
 Outcome FlashNewDmiOnly(FlashServices& flash, WindowHandle owner, EnteredDmiRecord& entered,
-                        uint32_t romSize, const PassOptions& options);
+                        uint32_t romSize, const PassOptions& options,
+                        const SavedBlocks* saved = nullptr);
 
 // Makes `text` exactly `length` characters: blanks appended to a shorter text, a longer one cut,
 // and the terminator at `length`. `text` holds at least `length` + 1 bytes.

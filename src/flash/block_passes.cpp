@@ -199,7 +199,9 @@ class Passes {
 
   // The block is about to receive what can change it: from now on a failure must be mended.
   void Touch(const TreatedBlock& t) {
-    if (!anyTouched_ && flash_.watch != nullptr) flash_.watch->BeforeFirstChange();
+    if (!anyTouched_ && flash_.watch != nullptr) {
+      flash_.watch->BeforeFirstChange(treated_, source_.installed);
+    }
     anyTouched_ = true;
     touched_[t.index % kMaxBlockRecords] = true;
   }

@@ -42,11 +42,13 @@ struct FlashReport {
 };
 
 // Told once, just before a job first sends anything that can change the part, so that a cut from
-// then on can be found at the next start.
+// then on can be found at the next start: the blocks the job is to write, and, when the job was
+// handed it (the DMI-only flash), what the part held before, indexed by FileOffset.
 class ChangeWatch {
  public:
   virtual ~ChangeWatch() = default;
-  virtual void BeforeFirstChange() = 0;
+  virtual void BeforeFirstChange(std::span<const TreatedBlock> treated,
+                                 const uint8_t* installed) = 0;
 };
 
 struct FlashServices {
