@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "flash/backup.h"
-#include "platform/testing/recording_machine.h"
 #include "support/program_fixture.h"
 
 namespace ql::testing {
@@ -16,24 +15,6 @@ constexpr uint32_t kBlock = 0x10000;
 sim::BlockSpec Block(uint32_t size, uint32_t offset, uint32_t attrib) {
   return sim::BlockSpec{size, offset, 0, true, attrib};
 }
-
-// A driver that refuses the skip+1-th bulk transfer of `failCode`, leaving the reply as it was.
-class HandoverFailingMachine final : public RecordingMachine {
- public:
-  using RecordingMachine::RecordingMachine;
-  uint32_t failCode = 0;
-  int skip = 0;
-  bool DeviceControl(DeviceHandle device, uint32_t code, const uint8_t* request, uint32_t size,
-                     uint8_t* reply, uint32_t replySize, uint32_t* returned) override {
-    if (code != failCode || size != kBulkBlockSize || skip-- > 0) {
-      return RecordingMachine::DeviceControl(device, code, request, size, reply, replySize,
-                                             returned);
-    }
-    failCode = 0;
-    *returned = 0;
-    return false;
-  }
-};
 
 class FlashTest : public ProgramTest {
  protected:
@@ -54,11 +35,10 @@ class FlashTest : public ProgramTest {
   void Start(const sim::SimProfile& profile, bool verify = true, bool blank = true,
              const Bytes* image = nullptr, const Bytes* part = nullptr) {
     program.reset();
-    failing.reset();
     ForgetJournals();
     UseMachine(profile, part != nullptr ? *part : installed_);
     program =
-        std::make_unique<Program>(desktop, failing.emplace(*sim), files, allocator, Startup());
+        std::make_unique<Program>(desktop, *sim, files, allocator, Startup());
     program->Initialise(nullptr);
     program->ConfirmOptionDialog({/*AutoBackup=*/false, verify, blank});
     if (image != nullptr) Load(*image);
@@ -85,7 +65,6 @@ class FlashTest : public ProgramTest {
     std::fill(image.begin(), image.begin() + 2 * kTransferSize, 0x3C);
     return image;
   }();
-  std::optional<HandoverFailingMachine> failing;
 };
 
 TEST_F(FlashTest, EachAttribTreatsItsBlockAsItSaysAndTheMapShowsItsLastStep) {
@@ -134,6 +113,8 @@ TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
   sim::SimProfile stuckHigh, pageRefused;
   stuckHigh.stuckBits = {{0x1345, 0x01, true}};
   pageRefused.bulkWriteRefusedAfter = 36;
+  sim::SimProfile noBulkWrites;
+  noBulkWrites.bulkWriteRefusedAfter = 0;
   const MessageRecord failed = Stop(kMsgFlashFailed), verify = Stop("Verify failed!!!"),
                       putBack = Box(kMsgInstalledPutBack, kMbIconExclamation),
                       neither = Stop(kMsgHoldsNeither),
@@ -144,8 +125,6 @@ TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
     sim::BlockSpec first = Block(kBlock, 0, 0);
     uint32_t secondAttrib = 0, restAttrib = 2;  // of the second block, of the part after it
     bool verify = true, blank = true, padded = false;
-    uint32_t refusedTransfer = 0;  // the driver refuses the skip+1-th bulk one of this code
-    int skip = 0;
     std::vector<MessageRecord> messages;
     uint32_t erases = 1, programs = 0;
   };
@@ -154,17 +133,9 @@ TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
       // A changed block: the comparison before the erase does not hide what the verify finds. Three
       // attempts fail it; the installed block, whose byte has that bit set, goes back.
       {.name = "a bit stuck at 1", .profile = stuckHigh, .messages = {verify, putBack, failed}, .erases = 4, .programs = 64},
-      // Connect, part id, two reads of each piece of the first block by the comparison (it keeps
-      // a copy), then the verify's first piece: its second is refused once, and a second attempt
-      // at the block passes.
-      {.name = "a receive buffer not handed over once", .blank = false, .refusedTransfer = kIoctlReadMemory, .skip = 35,
-       .messages = {succeeded}, .erases = 3, .programs = 48},
       // With the verify off nothing else would notice a piece programmed from stale data.
-      {.name = "a send buffer not handed over", .verify = false, .blank = false, .refusedTransfer = kIoctlWriteMemory,
+      {.name = "a send buffer not handed over", .profile = noBulkWrites, .verify = false, .blank = false,
        .messages = {Stop("Can not hand the data to program to the BIOS!!\nNothing was flashed!!"), failed}, .erases = 0},
-      // After the probe's and the comparison's 32 armings of the receive buffer, once: tried again.
-      {.name = "a send buffer refused once after the probe", .verify = false, .blank = false, .refusedTransfer = kIoctlWriteMemory,
-       .skip = 33, .messages = {succeeded}, .erases = 3, .programs = 32},
       {.name = "blocks beyond the image", .restAttrib = 0, .padded = true,
        .messages = {Stop("The flash blocks of the BIOS reach beyond the rom image!!\nNothing was flashed!!"), failed}, .erases = 0},
       {.name = "an at-once block of part of a page", .first = Block(6144, 0, 4),
@@ -189,8 +160,6 @@ TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
                  Block(size - 2 * kBlock, 2 * kBlock, c.restAttrib)},
                 c.profile),
           c.verify, c.blank, &newer_, &before);
-    failing->failCode = c.refusedTransfer;
-    failing->skip = c.skip;
     const uint32_t allocated = Requests(kIoctlAllocateKernelMemory);
     const uint32_t freed = Requests(kIoctlFreeKernelMemory);
     EXPECT_EQ(Flash(), std::nullopt);
@@ -214,21 +183,19 @@ TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
 TEST_F(FlashTest, AFlashRewritesOnlyTheBlocksThatDoNotHoldTheImageAndShowsWhichItLeft) {
   // Every block has `attrib` (0 piece by piece, 4 at once); the image takes block `changed` from
   // the newer one and block `rewritten` is flashed (-1: none); `checks` are blank check and verify,
-  // and without them block 2's comparison read is refused; with `refusedFetch` the driver keeps the
-  // receive buffer of the first comparison's second piece.
+  // and without them block 2's comparison read is refused.
   // clang-format off
-  struct Case { const char* name; uint32_t attrib; int changed, rewritten; bool checks = true, refusedFetch = false; };
+  struct Case { const char* name; uint32_t attrib; int changed, rewritten; bool checks = true; };
   const Case cases[] = {
       {"the image installed", 0, -1, -1}, {"one block changed", 0, 5, 5},
       {"the image installed, at once", 4, -1, -1}, {"one block changed, at once", 4, 5, 5},
       // A comparison that proves nothing flashes the block.
-      {"a comparison read refused", 0, -1, 2, false}, {"a comparison read not handed over", 0, -1, 0, true, true},
+      {"a comparison read refused", 0, -1, 2, false},
   };
   // clang-format on
-  // Two pieces alike before each refused read: a stale receive buffer would pass for the second.
+  // Two pieces alike before the refused read: a stale receive buffer would pass for the second.
   Bytes part = installed_;
-  for (uint32_t at : {0u, 2 * kBlock + 0x2000})
-    std::fill_n(part.begin() + at, 2 * kTransferSize, 0x5A);
+  std::fill_n(part.begin() + 2 * kBlock + 0x2000, 2 * kTransferSize, 0x5A);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Bytes image = part;
@@ -241,8 +208,6 @@ TEST_F(FlashTest, AFlashRewritesOnlyTheBlocksThatDoNotHoldTheImageAndShowsWhichI
     // The map is kept as the passes left it: the run ends at the refused disconnect.
     profile.disconnectRefusal = "Flash locked";
     Start(Table(blocks, profile), c.checks, c.checks, &image, &part);
-    failing->failCode = c.refusedFetch ? kIoctlReadMemory : 0;
-    failing->skip = 3;  // the connect's, the part id's and the first piece's
     EXPECT_EQ(Flash(), kExitFatal);
     EXPECT_EQ(desktop.messages, std::vector{Stop("Flash locked")});
     EXPECT_EQ(Part(), image);
