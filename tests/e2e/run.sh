@@ -12,6 +12,8 @@
 #      closed like Alt+F4 would, and ends with status 2; the part is untouched and the log holds
 #      only the run's header and the simulated machine's folder.
 #   3. A factory run whose restart is refused ends by itself.
+#   4. A factory flash whose erase fails on the fourth block every time puts the installed BIOS
+#      back: the part holds it again, the log says so, no journal is left and the status is 3.
 # Uses build/win64/quorrelite.exe and build/gcc/romtool unless QL_EXE and QL_ROMTOOL say otherwise.
 # QL_WINEARCH=win32 runs an i686 program in a 32-bit prefix (QL_WINEPREFIX, default
 # build/wineprefix32); QL_WINVER sets the Windows version the prefix reports. Set to the 98 family
@@ -136,4 +138,24 @@ kill "$guard" 2>/dev/null || true
 printf '\r\n ======   Quorrelite Logfile   ==========\r\n%s\r\nStarting to flash!!\r\nShutdown after 10 seconds!!\r\nCan not shutdown automatically!!\r\nFlash finished!!\r\n' \
   "$simulated" > "$work/log.expected"
 cmp -s "$work/prog/Logfile" "$work/log.expected" || { cat -A "$work/prog/Logfile"; fail "log 3"; }
+
+echo "== a factory flash whose erase fails on the fourth block every time puts the installed BIOS back"
+rm -f "$work/prog/Logfile"
+cp "$work/before.bin" "$work/machine/flash.bin"
+rm -f "$work/machine/booted.bin" "$work/machine/state.txt"
+sed -i '/^shutdown_refused/d' "$work/machine/machine.txt"
+echo "erase_fails_at = 0x30000" >> "$work/machine/machine.txt"
+status=0
+factory_run "$work/prog" newer.rom > "$work/run4.out" 2>&1 &
+program=$!
+# A person is not at the line, but the boxes of a failed flash are shown: answer them.
+wine_run "$work/answer_box.exe" box "Erase failed!!!" 120 > /dev/null || { kill "$program"; fail "no erase box"; }
+wine_run "$work/answer_box.exe" box $'Flash Failed !! \n Please try again or contact your customer service!!' 60 > /dev/null || { kill "$program"; fail "no failure box"; }
+wine_run "$work/answer_box.exe" close 60 > /dev/null || { kill "$program"; fail "the program could not be closed"; }
+wait "$program" || status=$?
+[ "$status" -eq 3 ] || fail "exit status $status, not 3"
+cmp -s "$work/machine/flash.bin" "$work/before.bin" || fail "the installed BIOS is not back in the part"
+grep -q "Installed BIOS put back and verified!!" "$work/prog/Logfile" ||
+  { cat -A "$work/prog/Logfile"; fail "the log does not say the installed BIOS was put back"; }
+ls "$work/prog"/flashing-* >/dev/null 2>&1 && fail "the journal of the flash was left behind"
 echo "e2e: all passed"
