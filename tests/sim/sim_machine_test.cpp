@@ -1,5 +1,6 @@
-// Where the simulated machine could be wrong while every product test passes: the part's NOR rules,
-// and a machine folder keeping what runs wrote, wrong password tries and the booted BIOS.
+// Where the simulated machine could be wrong while every product test passes: a machine folder
+// keeping what runs wrote, wrong password tries and the booted BIOS, and the part's file agreeing
+// with the part. Its NOR rules are held by the flash tests of every Attrib.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,20 +11,6 @@
 
 namespace ql::testing {
 namespace {
-
-TEST(SimFlashPartTest, ProgrammingOnlyClearsBitsAndErasingSetsThemInItsRangeOnly) {
-  sim::FlashPart part(Bytes(0x2000, 0x5A));
-  part.SetEraseFailures({0x1800});
-  const Bytes data(0x1000, 0xA3);
-  ASSERT_TRUE(part.Program(0, data.data(), 0x1000));  // over old data, without an erase
-  EXPECT_EQ(part.Cells()[0], 0x5A & 0xA3);
-  ASSERT_TRUE(part.Erase(0, 0x1000));
-  EXPECT_EQ(part.Cells()[0xFFF], 0xFF);
-  EXPECT_EQ(part.Cells()[0x1000], 0x5A);
-  // A range holding a cell that will not erase is left as it was.
-  EXPECT_FALSE(part.Erase(0x1000, 0x1000));
-  EXPECT_EQ(part.Cells()[0x1000], 0x5A);
-}
 
 // Each Open() is a new program run on the machine folder, through the program's own driver link
 // and BIOS caller.
