@@ -63,7 +63,8 @@ void Program::Initialise(WindowHandle mainWindow) {
 
 void Program::EndUnsupported(WindowHandle owner) {
   ProgramMessage(desktop_, owner, kMsgBiosNotSupported, kMbIconHand);
-  ExitNow(kExitFatal);
+  // A BIOS without its BCPSYS block is found with the segment mapped: that goes back too.
+  EndFatally();
 }
 
 bool Program::FirstPaint(WindowHandle mainWindow) {

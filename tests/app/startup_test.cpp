@@ -39,6 +39,7 @@ TEST_F(StartupTest, TheFamilyDecidesHowTheArgumentIsTakenAndTheSwitchWhatIsPendi
       {k2000, "\"/Mx.rom\"", "x.rom", true, true},  // the family wraps the argument in quotes
       {k2000, "/Mx.rom", "Mx.ro", true, false},     // so an unwrapped one loses both ends
       {k2000, "ab", "", true, false},
+      {k2000, "abc", "b", true, false},
       {k98, std::string(128, 'a'), std::string(128, 'a'), true, false},
   };
   for (const Case& c : cases) {

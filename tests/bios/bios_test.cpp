@@ -117,10 +117,11 @@ TEST_F(BiosTest, TheBiosIsServedOnlyWithWholeBlocksAndTheMemoryToReachIt) {
   const std::tuple<uint32_t, uint32_t, const char*, uint32_t, std::vector<MessageRecord>, uint32_t,
                    uint32_t>
       cases[] = {{0xFFEE, sys, "", all, {}, 0, 0},
-                 {0xFFEF, sys, "", all, {unsupported}, 1, 0},
-                 {0, sys, "", all, {unsupported}, 1, 0},
+                 {0xFFEF, sys, "", all, {unsupported}, 1, 4},
+                 {0, sys, "", all, {unsupported}, 1, 4},
                  {fex, 0xFF80, "", all, {}, 0, 0},
-                 {fex, 0xFF81, "", all, {unsupported}, 0, 0},
+                 {fex, 0xFF81, "", all, {unsupported}, 1, 4},
+                 {fex, 0, "", all, {unsupported}, 1, 4},
                  {fex, sys, "", 0xFFFF, {noMemory}, 1, 4},
                  {fex, sys, "kernel_memory_limit = 0x3000", all, {noMemory}, 1, 4}};
   for (const auto& [fexAt, sysAt, settings, failAbove, boxes, unmaps, frees] : cases) {

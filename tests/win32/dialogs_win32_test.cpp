@@ -282,7 +282,7 @@ TEST_F(DialogsTest,
           boxSeen = true;
           EXPECT_TRUE(IsWindow(main)) << "a close ended the window under the job";
           const std::vector<uint8_t> meant(program->image().Buffer(),
-                                           program->image().Buffer() + program->image().RomSize());
+                                           program->image().Buffer() + program->image().Bytes());
           EXPECT_TRUE(machine->FlashContents() == meant) << "the part is not the image flashed";
           EXPECT_EQ(machine->Bios().Tally().erases, newer.size() / 0x10000);
           // Done with the part: the system may go down, as the box itself offers.
