@@ -89,29 +89,6 @@ bool Ask(HWND window, UINT message, WPARAM wParam, DWORD_PTR* answer, DWORD* too
       SendMessageTimeoutA(window, message, wParam, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 1000, answer);
   *took = GetTickCount() - start;
   return done != 0;
-  if (argc >= 3 && std::strcmp(argv[1], "option") == 0) {
-    const int seconds = argc > 3 ? std::atoi(argv[3]) : 60;
-    HWND main = WaitFor(nullptr, seconds);
-    if (main == nullptr) {
-      std::printf("no main window\n");
-      return 1;
-    }
-    PostMessageA(GetDlgItem(main, kOptionButton), BM_CLICK, 0, 0);
-    HWND dialog = WaitFor(nullptr, seconds, kOptionCaption);
-    if (dialog == nullptr) {
-      std::printf("no option dialog\n");
-      return 1;
-    }
-    PostMessageA(GetDlgItem(dialog, std::atoi(argv[2])), BM_CLICK, 0, 0);
-    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-    for (int i = 0; i < seconds * 10 && IsWindow(dialog); ++i) Sleep(100);
-    if (IsWindow(dialog)) {
-      std::printf("the option dialog stayed open\n");
-      return 1;
-    }
-    std::printf("option dialog: box %s clicked, OK pressed\n", argv[2]);
-    return 0;
-  }
 }
 
 int Guard(const char* partPath, int seconds) {
@@ -202,6 +179,29 @@ int main(int argc, char** argv) {
     }
     PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     std::printf("main window \"%s\" told to close\n", TextOf(main).c_str());
+    return 0;
+  }
+  if (argc >= 3 && std::strcmp(argv[1], "option") == 0) {
+    const int seconds = argc > 3 ? std::atoi(argv[3]) : 60;
+    HWND main = WaitFor(nullptr, seconds);
+    if (main == nullptr) {
+      std::printf("no main window\n");
+      return 1;
+    }
+    PostMessageA(GetDlgItem(main, kOptionButton), BM_CLICK, 0, 0);
+    HWND dialog = WaitFor(nullptr, seconds, kOptionCaption);
+    if (dialog == nullptr) {
+      std::printf("no option dialog\n");
+      return 1;
+    }
+    PostMessageA(GetDlgItem(dialog, std::atoi(argv[2])), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    for (int i = 0; i < seconds * 10 && IsWindow(dialog); ++i) Sleep(100);
+    if (IsWindow(dialog)) {
+      std::printf("the option dialog stayed open\n");
+      return 1;
+    }
+    std::printf("option dialog: box %s clicked, OK pressed\n", argv[2]);
     return 0;
   }
   if (argc >= 3 && std::strcmp(argv[1], "guard") == 0) {
