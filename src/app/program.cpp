@@ -84,7 +84,7 @@ bool Program::FirstPaint(WindowHandle mainWindow) {
 
 Outcome Program::LoadImage(WindowHandle owner, const char* path) {
   Outcome loaded = Check(image_.Load(owner, path, systemBcpSys_, startup_.ManufacturingMode));
-  if (loaded == Outcome::kDone) std::snprintf(imageName_, sizeof imageName_, "%s", path);
+  if (loaded == Outcome::kDone) imageName_ = path;
   if (loaded == Outcome::kDone && image_.ImageDmiPresent()) {
     ReadImageDmi(desktop_, owner, image_, &dmi_.ImageDmi);
   }
@@ -235,7 +235,7 @@ Outcome Program::RunFlashJob(WindowHandle owner) {
 }
 
 Outcome Program::FlashImage(WindowHandle owner) {
-  FlashServices services = ChangingServices(imageName_, image_.Buffer(), image_.FlashableBytes());
+  FlashServices services = ChangingServices(imageName_.c_str(), image_.Buffer(), image_.FlashableBytes());
   const FlashSource source{image_.Buffer(), image_.FlashableBytes(), image_.FlashableBytes()};
   PassOptions passes = PassesToRun();
   return Check(FlashBlocks(services, owner, source, passes));

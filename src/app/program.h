@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include <optional>
+#include <string>
 
 #include "app/flash_journal.h"
 #include "app/main_controller.h"
@@ -219,7 +220,7 @@ class Program final : private ChangeWatch {
   // The last flash of this machine was cut short: the part read as "installed" may hold neither
   // BIOS, so putting it back mends nothing, and the journal stays until a flash succeeds.
   bool cutFound_ = false;
-  char imageName_[kSelectedFileNameSize] = {};
+  std::string imageName_;  // the file the loaded image was read from
 
   WindowHandle mainWindow_ = nullptr;
   bool firstPaintDone_ = false;
