@@ -175,6 +175,10 @@ TEST_F(BiosTest, EachConnectEndsAsTheBiosAndThePersonAtTheKeyboardDecide) {
       {Blocks(2) + "block = 0x800 0x400 auto 1", 0, {}, fatal, {noTable}, 1},
       {Blocks(1) + "block = 0x800 0x800 0xFFF80000 0", 0, {}, fatal, {noTable}, 1},
       {"block = 0 0 auto 0", 0, {}, fatal, {noTable}, 1},
+      // A block must end within the 4 GiB the BIOS addresses, at the very top at most.
+      {"block = 0x800 0 0xFFFFF900 0", 0, {}, fatal, {noTable}, 1},
+      {"block = 0x800 0 0xFFFFF800 0", 0, {}, done, {}, 1},
+      {"password = 4294967295", 0, {"4294967295"}, done, {asked}, 2},
       {pw, 3, {}, fatal, {Stop(kMsgTooManyWrongPasswords)}, 1},
       {pw + "\nlockout_after = 0", 0, three, fatal, {asked, wrong, wrong, wrong, lockout}, 4},
       {pw + "\nlockout_after = 2", 0, {"1", "2"}, fatal, {asked, wrong, lockout}, 3},

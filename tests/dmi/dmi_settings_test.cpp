@@ -59,6 +59,7 @@ TEST_F(DmiSettingsTest, OkKeepsTypedStringsOnlyForNewStringsCutToTheInstalledLen
   Start(installed_);
   DmiFieldTexts typed;
   for (int i = 0; i < kDmiEntryFieldCount; ++i) std::strcpy(typed.Field(i), "A Much Longer Text");
+  EXPECT_TRUE(typed.Field(-1) == nullptr && typed.Field(kDmiEntryFieldCount) == nullptr);
   Shown(kImage);
   program->ConfirmDmiSettings(typed);
   EXPECT_FALSE(desktop.enabled.at(Control::kFlash)) << "no image to flash";
