@@ -141,7 +141,7 @@ cmp -s "$work/prog/Logfile" "$work/log.expected" || { cat -A "$work/prog/Logfile
 
 echo "== a factory flash whose erase fails on the fourth block every time puts the installed BIOS back"
 rm -f "$work/prog/Logfile"
-cp "$work/before.bin" "$work/machine/flash.bin"
+cp "$work/installed.rom" "$work/machine/flash.bin"
 rm -f "$work/machine/booted.bin" "$work/machine/state.txt"
 sed -i '/^shutdown_refused/d' "$work/machine/machine.txt"
 echo "erase_fails_at = 0x30000" >> "$work/machine/machine.txt"
@@ -149,12 +149,13 @@ status=0
 factory_run "$work/prog" newer.rom > "$work/run4.out" 2>&1 &
 program=$!
 # A person is not at the line, but the boxes of a failed flash are shown: answer them.
-wine_run "$work/answer_box.exe" box "Erase failed!!!" 120 > /dev/null || { kill "$program"; fail "no erase box"; }
-wine_run "$work/answer_box.exe" box $'Flash Failed !! \n Please try again or contact your customer service!!' 60 > /dev/null || { kill "$program"; fail "no failure box"; }
-wine_run "$work/answer_box.exe" close 60 > /dev/null || { kill "$program"; fail "the program could not be closed"; }
+answered() { wine_run "$work/answer_box.exe" "$@" > /dev/null || { kill "$program" 2>/dev/null; fail "$1 $2"; }; }
+answered box "Erase failed!!!" 120
+answered box $'Flash Failed !! \n Please try again or contact your customer service!!' 60
+answered close 60
 wait "$program" || status=$?
 [ "$status" -eq 3 ] || fail "exit status $status, not 3"
-cmp -s "$work/machine/flash.bin" "$work/before.bin" || fail "the installed BIOS is not back in the part"
+cmp -s "$work/machine/flash.bin" "$work/installed.rom" || fail "the installed BIOS is not back in the part"
 grep -q "Installed BIOS put back and verified!!" "$work/prog/Logfile" ||
   { cat -A "$work/prog/Logfile"; fail "the log does not say the installed BIOS was put back"; }
 ls "$work/prog"/flashing-* >/dev/null 2>&1 && fail "the journal of the flash was left behind"
