@@ -45,6 +45,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
 
   if (simMachine) simMachine->pause = [](uint32_t ms) { ::Sleep(ms); };
+  // A person running the demo, or a line trying its script, reads today's times in the records.
+  if (simMachine) simMachine->realClock = &realMachine;
   Program program(desktop, machine, files, allocator, startup);
   MainWindow mainWindow(program, desktop);
   if (simMachine) {
