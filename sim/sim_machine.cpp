@@ -318,8 +318,10 @@ UtcTime SimMachine::UtcNow() {
   const sys_days today = floor<days>(now);
   const year_month_day date{today};
   const hh_mm_ss<milliseconds> time{now - today};
-  return {static_cast<uint16_t>(int{date.year()}), static_cast<uint16_t>(unsigned{date.month()}),
-          static_cast<uint16_t>(unsigned{date.day()}), static_cast<uint16_t>(time.hours().count()),
+  return {static_cast<uint16_t>(int{date.year()}),
+          static_cast<uint16_t>(unsigned{date.month()}),
+          static_cast<uint16_t>(unsigned{date.day()}),
+          static_cast<uint16_t>(time.hours().count()),
           static_cast<uint16_t>(time.minutes().count()),
           static_cast<uint16_t>(time.seconds().count()),
           static_cast<uint16_t>(time.subseconds().count())};

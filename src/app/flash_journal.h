@@ -40,6 +40,9 @@ class FlashJournal {
   // Written whole or not at all (a new file swapped in); false when it could not be.
   bool Write(const JournalEntry& entry) const;
   void Remove() const;
+  // The value the journal on the disk gives `key` ("image", "image_sha256", ...); empty when it
+  // has none or cannot be read.
+  std::string Value(const char* key) const;
   const std::string& Path() const { return path_; }
 
  private:

@@ -23,6 +23,7 @@ class FaultyFiles final : public Files {
   bool failSize = false;
   bool failSeek = false;
   bool failReplace = false;
+  bool failCreateFolder = false;
 
   int writes = 0;
   int reads = 0;
@@ -44,7 +45,9 @@ class FaultyFiles final : public Files {
   bool Replace(const char* from, const char* to) override {
     return !failReplace && inner_.Replace(from, to);
   }
-  bool CreateFolder(const char* name) override { return inner_.CreateFolder(name); }
+  bool CreateFolder(const char* name) override {
+    return !failCreateFolder && inner_.CreateFolder(name);
+  }
 
  private:
   Files& inner_;
