@@ -3,7 +3,8 @@
 # folders include only their own layer and those below and that the tests stay within their share
 # of the code (0.25 to 0.36), builds the native program with gcc and clang, runs the native tests, the same tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzer for a bounded time, the
-# Windows tests under wine64 in a virtual display, the end-to-end run of the real program, and
+# Windows tests under wine64 in a virtual display, the end-to-end run of the real program, the
+# line's batch file from docs/manufacturing.md under Wine's cmd.exe, and
 # builds the 32-bit release program and checks that it starts on the systems it is for (imports,
 # stripped, size). Ends with one summary line: "N passed, N failed".
 set -uo pipefail
@@ -111,6 +112,15 @@ if [ -x tests/e2e/run.sh ]; then
     passed=$((passed + 1)); tail -5 build/e2e.log
   else
     failed=$((failed + 1)); problems+=("end-to-end run failed"); tail -40 build/e2e.log
+  fi
+fi
+
+if [ -x tests/e2e/line_sheet.sh ]; then
+  step "the line's script from docs/manufacturing.md under Wine's cmd.exe, on three machines"
+  if tests/e2e/line_sheet.sh >build/line-sheet.log 2>&1; then
+    passed=$((passed + 1)); grep -E 'took|all passed' build/line-sheet.log
+  else
+    failed=$((failed + 1)); problems+=("line sheet failed"); tail -40 build/line-sheet.log
   fi
 fi
 
