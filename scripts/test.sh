@@ -3,7 +3,8 @@
 # folders include only their own layer and those below and that the tests stay within their share
 # of the code (0.25 to 0.36), builds the native program with gcc and clang, runs the native tests, the same tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzer for a bounded time, the
-# Windows tests under wine64 in a virtual display, the end-to-end run of the real program, and
+# Windows tests under wine64 in a virtual display, the end-to-end run of the real program, the
+# line's batch file from docs/manufacturing.md under Wine's cmd.exe, and
 # builds the 32-bit release program and checks that it starts on the systems it is for (imports,
 # stripped, size) and holds no simulated machine; then, under 32-bit Wine, the Win32 tests of the
 # i686 build set to Windows 2000 and the end-to-end run of the i686 release build with the
@@ -116,6 +117,14 @@ if [ -x tests/e2e/run.sh ]; then
     failed=$((failed + 1)); problems+=("end-to-end run failed"); tail -40 build/e2e.log
   fi
 fi
+
+if [ -x tests/e2e/line_sheet.sh ]; then
+  step "the line's script from docs/manufacturing.md under Wine's cmd.exe, on three machines"
+  if tests/e2e/line_sheet.sh >build/line-sheet.log 2>&1; then
+    passed=$((passed + 1)); grep -E 'took|all passed' build/line-sheet.log
+  else
+    failed=$((failed + 1)); problems+=("line sheet failed"); tail -40 build/line-sheet.log
+  fi
 
 # The i686 program in a 32-bit prefix of its own (build/wineprefix is the 64-bit one).
 prefix32=$PWD/build/wineprefix32

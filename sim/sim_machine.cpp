@@ -1,6 +1,7 @@
 #include "sim/sim_machine.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -122,6 +123,7 @@ void SimMachine::Boot() {
         if (onWrongTries) onWrongTries(tries);
       },
       [this](uint32_t ms) {
+        clockMs_ += ms;
         if (pause) pause(ms);
       });
   // The power goes: the driver answers nothing more, and the program ends where it stands.
@@ -310,6 +312,28 @@ bool SimMachine::ExitWindows(uint32_t flags) {
     ExitProcess(0);
   }
   return true;
+}
+
+UtcTime SimMachine::UtcNow() {
+  if (realClock != nullptr) return realClock->UtcNow();
+  using namespace std::chrono;
+  const sys_days start = year_month_day{year{kSimClockStart.year}, month{kSimClockStart.month},
+                                        day{kSimClockStart.day}};
+  const auto now = start + hours{kSimClockStart.hour} + milliseconds{clockMs_};
+  const sys_days today = floor<days>(now);
+  const year_month_day date{today};
+  const hh_mm_ss<milliseconds> time{now - today};
+  return {static_cast<uint16_t>(int{date.year()}),
+          static_cast<uint16_t>(unsigned{date.month()}),
+          static_cast<uint16_t>(unsigned{date.day()}),
+          static_cast<uint16_t>(time.hours().count()),
+          static_cast<uint16_t>(time.minutes().count()),
+          static_cast<uint16_t>(time.seconds().count()),
+          static_cast<uint16_t>(time.subseconds().count())};
+}
+
+uint32_t SimMachine::Milliseconds() {
+  return realClock != nullptr ? realClock->Milliseconds() : static_cast<uint32_t>(clockMs_);
 }
 
 void SimMachine::ExitProcess(int exitCode) {

@@ -72,6 +72,12 @@ class SimMachine final : public Machine {
   // refused answers false and the machine stays up.
   bool ExitWindows(uint32_t flags) override;
   [[noreturn]] void ExitProcess(int exitCode) override;
+  // The simulated clock: it starts at kSimClockStart and moves only by the part's modelled
+  // timings, so a run on the machine records the same times every time. With realClock set (the
+  // Windows program sets its own), the real one answers instead.
+  UtcTime UtcNow() override;
+  uint32_t Milliseconds() override;
+  Clock* realClock = nullptr;
 
   // The exit status a cut of the power ends the program with, where a test can see it (a real
   // power cut leaves none).
@@ -130,7 +136,11 @@ class SimMachine final : public Machine {
   std::map<uint32_t, uint32_t> requests_;
   uint32_t bulkReads_ = 0, bulkWrites_ = 0, allocations_ = 0;
   std::vector<uint32_t> shutdowns_;
+  uint64_t clockMs_ = 0;  // modelled milliseconds since the machine was made
 };
+
+// The simulated clock's start: 2006-06-01 08:00:00 UTC.
+inline constexpr UtcTime kSimClockStart{2006, 6, 1, 8, 0, 0, 0};
 
 // Opens a machine folder: machine.txt, flash.bin and, once the machine has run, booted.bin and
 // state.txt. Null with *error naming the file, line and key when something is wrong. The machine

@@ -109,6 +109,24 @@ bool FlashJournal::ReadSaved(uint8_t* copy, uint32_t size, BlockSelection* which
   return whole;
 }
 
+std::string FlashJournal::Value(const char* key) const {
+  FileHandle file = files_.Open(path_.c_str(), FileMode::kReadExisting);
+  if (file == kInvalidFile) return {};
+  const uint32_t size = files_.GetSize(file);
+  std::string text(size == kInvalidFileSize ? 0 : size, '\0');
+  uint32_t done = 0;
+  const bool read = files_.Read(file, text.data(), static_cast<uint32_t>(text.size()), &done);
+  files_.Close(file);
+  text.resize(read ? done : 0);
+  const std::string start = std::string(key) + " = ";
+  for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    if (text.compare(at, start.size(), start) == 0) {
+      return text.substr(at + start.size(), end - at - start.size());
+    }
+  }
+  return {};
+}
+
 void FlashJournal::Remove() const {
   (void)files_.Remove(path_.c_str());
   (void)files_.Remove(SavedPath().c_str());

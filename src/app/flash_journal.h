@@ -49,6 +49,9 @@ class FlashJournal {
   // read whole.
   bool ReadSaved(uint8_t* copy, uint32_t size, BlockSelection* which) const;
   void Remove() const;
+  // The value the journal on the disk gives `key` ("image", "image_sha256", ...); empty when it
+  // has none or cannot be read.
+  std::string Value(const char* key) const;
   const std::string& Path() const { return path_; }
 
  private:

@@ -44,6 +44,7 @@ bool ManufacturingLog::Append(const char* text) {
   }
   bool ended = WriteLineBreak(file);
   files_.Close(file);
+  if (ended) written_.emplace_back(text);
   return ended;
 }
 

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "app/startup.h"
 #include "flash/power.h"
@@ -38,6 +40,8 @@ class ManufacturingLog final : public EventLog {
   // True when the line was written or nothing was to be written; false when the file could not be
   // opened, positioned at its end or written.
   [[nodiscard]] bool Append(const char* text);
+  // The lines written since the last call, for the run's record.
+  std::vector<std::string> TakeWritten() { return std::move(written_); }
 
  private:
   FileHandle OpenForAppend();
@@ -48,6 +52,7 @@ class ManufacturingLog final : public EventLog {
   bool ready_ = false;   // the log could be opened or created at initialisation
   bool active_ = false;  // the run is in manufacturing mode
   char path_[kLogPathSize] = {};
+  std::vector<std::string> written_;
 };
 
 }  // namespace ql

@@ -26,6 +26,19 @@ void Options::Load(Desktop& desktop, WindowHandle owner, StartupState& startup) 
   auto tell = [&](const char* text, uint32_t style) {
     if (!startup.ManufacturingMode) ProgramMessage(desktop, owner, text, style);
   };
+  std::snprintf(recordsPath_, sizeof recordsPath_, "%s\\%s", startup.ProgramDirectory,
+                kRecordsSettingFileName);
+  FileHandle records = files_.Open(recordsPath_, FileMode::kReadExisting);
+  if (records != kInvalidFile) {
+    uint8_t byte = 0;
+    uint32_t done = 0;
+    writeRecords_ = files_.Read(records, &byte, 1, &done) && done == 1 && byte == kOptionOn;
+    files_.Close(records);
+  }
+  if (startup.CheckOnly) {
+    if (!Read()) SetDefaults();
+    return;
+  }
 
   FileHandle probe = files_.Open(settingsPath_, FileMode::kReadExisting);
   if (probe == kInvalidFile && TakeLeftNewFile()) {
@@ -74,6 +87,15 @@ bool Options::TakeLeftNewFile() {
   const bool whole = files_.GetSize(file) == kSettingsFileSize;
   files_.Close(file);
   return whole && files_.Replace(newPath, settingsPath_);
+}
+
+bool Options::SaveWriteRecords(bool on) {
+  writeRecords_ = on;
+  const uint8_t byte = on ? kOptionOn : 0;
+  return WriteWholeFile(files_, recordsPath_, [&](FileHandle file) {
+           uint32_t done = 0;
+           return files_.Write(file, &byte, 1, &done) && done == 1;
+         }) == WholeFileWrite::kWritten;
 }
 
 bool Options::Save() {

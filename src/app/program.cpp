@@ -10,12 +10,14 @@
 #include "flash/block_passes.h"
 #include "flash/power.h"
 #include "platform/message_table.h"
+#include "platform/sha256.h"
 
 namespace ql {
 
 Program::Program(Desktop& desktop, Machine& machine, Files& files, Allocator& allocator,
                  const StartupState& startup)
-    : desktop_(desktop),
+    : noting_(desktop),
+      desktop_(noting_),
       machine_(machine),
       files_(files),
       allocator_(allocator),
@@ -33,8 +35,11 @@ Program::~Program() = default;
 
 void Program::Initialise(WindowHandle mainWindow) {
   mainWindow_ = mainWindow;
+  started_ = machine_.UtcNow();
+  startTick_ = machine_.Milliseconds();
   manufacturingRun_ = startup_.ManufacturingMode;
-  if (startup_.ManufacturingMode) {
+  // The Logfile's fixed lines tell of a flash; a check-only run writes only its record.
+  if (startup_.ManufacturingMode && !startup_.CheckOnly) {
     log_.Open(startup_.ProgramDirectory, startup_.LogNote);
   }
   // Before the BIOS interface is reached nothing is held that a fatal end would give back.
@@ -52,6 +57,12 @@ void Program::Initialise(WindowHandle mainWindow) {
   }
   journal_.emplace(files_, startup_.ProgramDirectory, dmi_.SystemDmi);
   cutFound_ = journal_->Exists();
+  if (cutFound_) {
+    // The cut run never wrote its record: it is written now, from what its journal kept; its
+    // times are those of this start.
+    const LoadedImage cut{journal_->Value("image"), journal_->Value("image_sha256"), 0, {}};
+    WriteRecord(RunOutcome::kCutShortFound, -1, &cut);
+  }
   if (cutFound_ && startup_.ManufacturingMode) {
     // The line flashes as it always does, and that rewrites just what the cut left differing.
     log_.Line(kLogLastFlashCutShort);
@@ -76,6 +87,7 @@ bool Program::FirstPaint(WindowHandle mainWindow) {
   if (loaded) return true;
   // The line's own image did not load: the run goes on as a person's, and says so at its end.
   outcome_ = ManufacturingOutcome::kLoadFailed;
+  WriteRecord(RunOutcome::kRefused, static_cast<int>(outcome_));
   startup_.ManufacturingMode = false;
   startup_.StartupFilePending = false;
   log_.Stop();
@@ -83,8 +95,16 @@ bool Program::FirstPaint(WindowHandle mainWindow) {
 }
 
 Outcome Program::LoadImage(WindowHandle owner, const char* path) {
+  const uint32_t start = machine_.Milliseconds();
   Outcome loaded = Check(image_.Load(owner, path, systemBcpSys_, startup_.ManufacturingMode));
-  if (loaded == Outcome::kDone) imageName_ = path;
+  times_.load = machine_.Milliseconds() - start;
+  imageKnown_ = loaded == Outcome::kDone;
+  if (loaded == Outcome::kDone) {
+    imageName_ = path;
+    const Sha256Digest digest = Sha256(image_.Buffer(), image_.Bytes());
+    loaded_ = {path, HexDigits(digest.data(), static_cast<uint32_t>(digest.size())), image_.Bytes(),
+               image_.ImageBcpSys()};
+  }
   if (loaded == Outcome::kDone && image_.ImageDmiPresent()) {
     ReadImageDmi(desktop_, owner, image_, &dmi_.ImageDmi);
   }
@@ -109,18 +129,95 @@ void Program::BackupCommand(WindowHandle owner) {
 }
 
 void Program::FlashCommand(WindowHandle owner) {
+  if (startup_.CheckOnly) return RunCheck(owner);
   log_.Line(kLogStartingToFlash);
   if (ShowMessageById(desktop_, MSG_CLOSE_OTHER_APPS, owner) != kIdOk) return;
   // The verify option in force while the job runs is what the line is told about.
-  const bool verifying = options_.AutoVerify();
+  verifying_ = options_.AutoVerify();
+  jobRecorded_ = false;
   const bool flashed = RunFlashJob(owner) == Outcome::kDone;
-  if (startup_.ManufacturingMode) {
-    outcome_ = flashed && verifying ? ManufacturingOutcome::kFlashedAndVerified
-               : flashed            ? ManufacturingOutcome::kFlashedNotVerified
-               : HoldsNeither()     ? ManufacturingOutcome::kHoldsNeither
-                                    : ManufacturingOutcome::kFlashFailed;
-  }
+  if (startup_.ManufacturingMode) outcome_ = LineOutcome(flashed);
+  // A job that stopped before its result (no image, a declined backup, the power check aborted)
+  // has not been recorded yet.
+  if (!jobRecorded_) RecordJob(flashed);
   log_.Line(kLogFlashFinished);
+}
+
+ManufacturingOutcome Program::LineOutcome(bool flashed) const {
+  return flashed && verifying_ ? ManufacturingOutcome::kFlashedAndVerified
+         : flashed             ? ManufacturingOutcome::kFlashedNotVerified
+         : HoldsNeither()      ? ManufacturingOutcome::kHoldsNeither
+                               : ManufacturingOutcome::kFlashFailed;
+}
+
+RunOutcome Program::JobOutcome(bool flashed) const {
+  if (flashed) return RunOutcome::kFlashed;
+  if (HoldsNeither()) return RunOutcome::kFailedHoldsNeither;
+  return report_.left == PartLeft::kPutBack ? RunOutcome::kFailedPutBack : RunOutcome::kRefused;
+}
+
+void Program::RecordJob(bool flashed) {
+  jobRecorded_ = true;
+  WriteRecord(JobOutcome(flashed),
+              startup_.ManufacturingMode ? static_cast<int>(LineOutcome(flashed)) : -1);
+}
+
+void Program::RunCheck(WindowHandle owner) {
+  report_ = FlashReport{};
+  // What the line's flash would write: the image with this machine's DMI strings and UUID
+  // carried into it, in memory.
+  CarryDmiStringsIntoImage(desktop_, owner, image_, dmi_.SystemDmi);
+  (void)CarryUuidIntoImage(desktop_, owner, image_, dmi_.SystemDmi, dmi_.ImageDmi);
+  FlashServices services = Services();
+  const FlashSource source{image_.Buffer(), image_.FlashableBytes(), image_.FlashableBytes()};
+  PassOptions passes = PassesToRun();
+  passes.skipHeldBlocks = true;
+  passes.compareOnly = true;
+  const bool checked = Check(FlashBlocks(services, owner, source, passes)) == Outcome::kDone;
+  outcome_ = !checked                    ? ManufacturingOutcome::kFlashFailed
+             : report_.differing.empty() ? ManufacturingOutcome::kImageAlreadyHeld
+                                         : ManufacturingOutcome::kWouldRewrite;
+  WriteRecord(checked ? RunOutcome::kChecked : RunOutcome::kRefused, static_cast<int>(outcome_));
+  progress_.ResetBlockMap();
+  desktop_.Repaint(ProgressItem::kBlockMap);
+  // Nobody is there to close the program, and a check has nothing more to do.
+  runOver_ = true;
+}
+
+bool Program::RecordsWanted() const {
+  return manufacturingRun_ || options_.WriteRecords();
+}
+
+void Program::WriteRecord(RunOutcome outcome, int exitStatus, const LoadedImage* image) {
+  const std::vector<std::string> boxes = noting_.TakeNoted(), lines = log_.TakeWritten();
+  if (!RecordsWanted()) return;
+  RunFacts facts;
+  facts.started = started_;
+  facts.ended = machine_.UtcNow();
+  facts.totalMs = machine_.Milliseconds() - startTick_;
+  facts.osFamily = startup_.OsFamily;
+  facts.simulated = startup_.LogNote[0] != '\0';
+  facts.machine = &dmi_.SystemDmi;
+  facts.installed = systemBcpSys_.RomSizeKb != 0 ? &systemBcpSys_ : nullptr;
+  facts.image = image != nullptr ? image : imageKnown_ ? &loaded_ : nullptr;
+  facts.backup = options_.AutoBackup();
+  facts.verify = options_.AutoVerify();
+  facts.blankCheck = options_.AutoBlankCheck();
+  facts.table = part_.Blocks();
+  facts.report = &report_;
+  facts.times = times_;
+  facts.outcome = outcome;
+  facts.exitStatus = exitStatus;
+  facts.boxes = boxes;
+  facts.logLines = lines;
+  // A record that cannot be written is lost: the flash never waits for it.
+  (void)AppendRecord(files_, startup_.ProgramDirectory, dmi_.SystemDmi, RecordLine(facts));
+}
+
+void Program::RecordFatalEnd() {
+  if (fatalRecorded_) return;
+  fatalRecorded_ = true;
+  WriteRecord(RunOutcome::kFatal, kExitFatal);
 }
 
 void Program::ExitCommand(WindowHandle owner) {
@@ -152,7 +249,8 @@ void Program::DropFilesCommand(WindowHandle owner, DroppedFiles& drop) {
 OptionChecks Program::OptionDialogChecks() const {
   // A stored 2 would tick a box for an option the flash treats as off; the box shows what the
   // flash will do.
-  return OptionChecks{options_.AutoBackup(), options_.AutoVerify(), options_.AutoBlankCheck()};
+  return OptionChecks{options_.AutoBackup(), options_.AutoVerify(), options_.AutoBlankCheck(),
+                      options_.WriteRecords()};
 }
 
 void Program::ConfirmOptionDialog(const OptionChecks& ticked) {
@@ -160,6 +258,9 @@ void Program::ConfirmOptionDialog(const OptionChecks& ticked) {
   options_.SetAutoVerify(ticked.AutoVerify);
   options_.SetAutoBlankCheck(ticked.AutoBlankCheck);
   (void)options_.Save();
+  if (ticked.WriteRecords != options_.WriteRecords()) {
+    (void)options_.SaveWriteRecords(ticked.WriteRecords);
+  }
 }
 
 void Program::ShowDmiForMode(DmiModeValue mode, DmiFieldTexts* shown) {
@@ -183,6 +284,7 @@ void Program::EndFatally() {
   // A session that could not be closed after a failed flash ends the run, but not before the
   // person or the line is told what the flash left.
   if (report_.left == PartLeft::kHoldsNeither) TellHoldsNeither(mainWindow_);
+  RecordFatalEnd();
   ReleaseResources();
   desktop_.ReleaseSkin();
   ExitNow(kExitFatal);
@@ -250,10 +352,11 @@ PassOptions Program::PassesToRun() const {
 bool Program::OfferBackup(WindowHandle owner) {
   if (!options_.AutoBackup() || flashDone_) return true;
   FlashServices services = Services();
-  if (Check(BackupBios(services, files_, owner, systemBcpSys_.RomBytes(),
-                       startup_.CurrentDirectory)) == Outcome::kDone) {
-    return true;
-  }
+  const uint32_t start = machine_.Milliseconds();
+  const Outcome backedUp = Check(
+      BackupBios(services, files_, owner, systemBcpSys_.RomBytes(), startup_.CurrentDirectory));
+  times_.backup = machine_.Milliseconds() - start;
+  if (backedUp == Outcome::kDone) return true;
   return ProgramMessage(desktop_, owner, kMsgBackupFailedQuestion, kMbOkCancel | kMbIconHand) !=
          kIdCancel;
 }
@@ -298,12 +401,16 @@ void Program::ShowResult(WindowHandle owner, bool flashed) {
         ProgramMessage(desktop_, owner, kMsgInstalledPutBack, kMbIconExclamation);
       }
     }
+    // Before the last box, which waits for someone at the line.
+    RecordJob(flashed);
     ProgramMessage(desktop_, owner, kMsgFlashFailed, kMbIconHand);
     return;
   }
   flashDone_ = true;
   desktop_.EnableControl(Control::kBackup, false);
   log_.Line(kLogShutdownAfter10Seconds);
+  // Before the shutdown box: the restart it leads to ends the program.
+  RecordJob(flashed);
   const ShutdownBoxEnd end = desktop_.RunShutdownBox(owner, kShutdownSeconds);
   // The line has nobody to press OK on a success box: a box that could not be shown ends as its
   // countdown would. A person is told of the success instead.
@@ -342,10 +449,11 @@ void Program::BeforeFirstChange(std::span<const TreatedBlock> treated, const uin
 
 FlashServices Program::Services() {
   return FlashServices{desktop_, allocator_, link_,   caller_, session_,
-                       part_,    progress_,  report_, nullptr};
+                       part_,    progress_,  report_, nullptr, &machine_};
 }
 
 void Program::ExitNow(int status) {
+  if (status == kExitFatal) RecordFatalEnd();
   machine_.ExitProcess(status);
   std::abort();  // an exit that returned must never let the run go on
 }

@@ -14,6 +14,7 @@
 #include "app/main_controller.h"
 #include "app/manufacturing_log.h"
 #include "app/options.h"
+#include "app/run_record.h"
 #include "app/startup.h"
 #include "bios/bios_interface.h"
 #include "bios/bios_session.h"
@@ -85,6 +86,10 @@ enum class ManufacturingOutcome : int {
   kFlashedNotVerified = 4,  // the flash job succeeded with verification switched off
   kNotFlashed = 5,          // the program ended before the flash job ran
   kHoldsNeither = 6,        // the flash job failed, and the part holds neither BIOS
+  // A check-only run ("/C") compared every block: 0 when the part already holds the image, 7 when
+  // a flash would rewrite blocks (the record lists them). A check that could not be made is 3.
+  kImageAlreadyHeld = 0,
+  kWouldRewrite = 7,
 };
 inline constexpr int kExitNormal = 0;
 inline constexpr int kExitFatal = 1;
@@ -181,6 +186,20 @@ class Program final : private ChangeWatch {
   FlashServices ChangingServices(const char* imageName, const uint8_t* image, uint32_t imageSize);
   // ChangeWatch.
   void BeforeFirstChange(std::span<const TreatedBlock> treated, const uint8_t* installed) override;
+  // The check-only run: the image compared with every block a flash would write, nothing changed;
+  // the run is then over.
+  void RunCheck(WindowHandle owner);
+  // What the line is told of a flash job, and what its record says.
+  ManufacturingOutcome LineOutcome(bool flashed) const;
+  RunOutcome JobOutcome(bool flashed) const;
+  // The run's record, when the line runs the program or a person ticked it; the boxes and log
+  // lines since the last record go with it. `exitStatus` -1: not known yet.
+  // `image` null: the image loaded, if any.
+  void WriteRecord(RunOutcome outcome, int exitStatus, const LoadedImage* image = nullptr);
+  void RecordJob(bool flashed);
+  // Once, before a fatal end gives back the block table and the image.
+  void RecordFatalEnd();
+  bool RecordsWanted() const;
   // The failed job left the part holding neither BIOS, as far as the program can tell.
   bool HoldsNeither() const;
   void TellHoldsNeither(WindowHandle owner);
@@ -197,6 +216,7 @@ class Program final : private ChangeWatch {
   PassOptions PassesToRun() const;
   void ShowResult(WindowHandle owner, bool flashed);
 
+  NotingDesktop noting_;  // every box the program shows goes through it, for the records
   Desktop& desktop_;
   Machine& machine_;
   Files& files_;
@@ -233,6 +253,16 @@ class Program final : private ChangeWatch {
   // tells the line what became of the image it named.
   bool manufacturingRun_ = false;
   ManufacturingOutcome outcome_ = ManufacturingOutcome::kNotFlashed;
+
+  // For the run's record.
+  UtcTime started_;
+  uint32_t startTick_ = 0;
+  RunTimes times_;
+  LoadedImage loaded_;
+  bool imageKnown_ = false;   // loaded_ describes the image accepted last
+  bool verifying_ = false;    // the verify option in force while the last job ran
+  bool jobRecorded_ = false;  // the last flash job's record is written
+  bool fatalRecorded_ = false;
 };
 
 }  // namespace ql

@@ -108,7 +108,8 @@ bool ParseStartupArgument(StartupState& startup) {
     return true;
   }
   startup.PlainArgument = false;
-  if (s[1] != 'M' && s[1] != 'm') {
+  startup.CheckOnly = s[1] == 'C' || s[1] == 'c';
+  if (s[1] != 'M' && s[1] != 'm' && !startup.CheckOnly) {
     startup.ManufacturingMode = false;
     return false;
   }

@@ -34,6 +34,9 @@ struct StartupState {
   char StartupArgument[kStartupArgumentSize] = {};
   bool StartupFilePending = false;
   bool ManufacturingMode = false;
+  // "/C": the factory line asks what a flash of the named image would do. The run is unattended
+  // as in manufacturing mode (ManufacturingMode is set too) and stops after the comparison.
+  bool CheckOnly = false;
   bool PlainArgument = false;
   char ManufacturingFileName[kStartupArgumentSize] = {};
   // Set by the entry point when the run works on something other than the real machine, empty
@@ -66,8 +69,9 @@ Outcome RunStartup(Desktop& desktop, const StartupInputs& inputs, StartupState* 
 // first blank.
 const char* ArgumentText(const char* rawCommandLine);
 
-// Reads StartupArgument; true for a plain file name or the manufacturing switch, false for any
-// other switch. Sets PlainArgument, ManufacturingMode and ManufacturingFileName.
+// Reads StartupArgument; true for a plain file name, the manufacturing switch ("/M" or "/m") or
+// the check-only switch ("/C" or "/c"), false for any other switch. Sets PlainArgument,
+// ManufacturingMode, CheckOnly and ManufacturingFileName.
 bool ParseStartupArgument(StartupState& startup);
 
 }  // namespace ql

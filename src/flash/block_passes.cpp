@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "flash/once_flash.h"
@@ -62,6 +63,7 @@ class Passes {
     if (Outcome checked = CheckTable(); checked != Outcome::kDone) return checked;
     if (Outcome sent = CheckSendBuffer(flash_, owner_, treated_); sent != Outcome::kDone)
       return sent;
+    if (options_.compareOnly) return CompareOnly();
     if (source_.installed == nullptr) {
       // The copy of the installed BIOS a failure is mended from; only the blocks the job is to
       // rewrite are read into it.
@@ -80,6 +82,35 @@ class Passes {
   }
 
  private:
+  // A check: every block read and compared, none changed.
+  Outcome CompareOnly() {
+    for (const TreatedBlock& t : treated_) {
+      if (!t.treatment.WritesSource()) {
+        flash_.report.differing.push_back(t.index);  // a flash erases it whatever it holds
+      } else if (Timed(flash_.report.ms.compare, [&] {
+                   return ReadBlock(t, source_.bytes, /*compare=*/true, /*keep=*/false);
+                 })) {
+        ++flash_.report.counts.alreadyHeld;
+        Paint(t.block, PieceCount(t.block.BlockSize), CellState::kAlreadyHeld);
+      } else {
+        flash_.report.differing.push_back(t.index);
+      }
+    }
+    if (flash_.session.Disconnect(owner_) == Outcome::kFatal) return Outcome::kFatal;
+    flash_.progress.Rest();
+    return Outcome::kDone;
+  }
+
+  // Runs `step` and adds the milliseconds it took to `into`.
+  template <typename Step>
+  std::invoke_result_t<Step> Timed(uint32_t& into, Step step) {
+    const uint32_t start = Now();
+    auto result = step();
+    into += Now() - start;
+    return result;
+  }
+  uint32_t Now() const { return flash_.clock != nullptr ? flash_.clock->Milliseconds() : 0; }
+
   // Stops the job: whatever it changed is put back first, then the session is closed and the
   // failure shown.
   Outcome Fail(const Failure& failure) {
@@ -119,11 +150,14 @@ class Passes {
     if (puttingBack && treatment.erase) treatment.program = true;
     const bool compare = options.skipHeldBlocks && treatment.WritesSource();
     if (compare || (!puttingBack && ownCopy_.size() > 0)) {
-      if (ReadBlock(t, from, compare, /*keep=*/!puttingBack && ownCopy_.size() > 0)) {
+      if (Timed(flash_.report.ms.compare, [&] {
+            return ReadBlock(t, from, compare, /*keep=*/!puttingBack && ownCopy_.size() > 0);
+          })) {
         ++flash_.report.counts.alreadyHeld;
         Paint(t.block, PieceCount(t.block.BlockSize), CellState::kAlreadyHeld);
         return {};
       }
+      if (compare && !puttingBack) flash_.report.differing.push_back(t.index);
     }
     Failure failure;
     for (int attempt = 0; attempt < kAttemptsPerBlock; ++attempt) {
@@ -184,16 +218,21 @@ class Passes {
   // One attempt at the block, from its erase to its verify.
   Failure Attempt(const TreatedBlock& t, const BlockTreatment& treatment, const uint8_t* from,
                   const PassOptions& options) {
+    PhaseTimes& ms = flash_.report.ms;
     if (treatment.erase) {
-      if (Failure failure = EraseStep(t, options)) return failure;
+      if (Failure failure = Timed(ms.erase, [&] { return EraseStep(t, options); })) return failure;
     }
     if (treatment.program) {
-      if (Failure failure = ProgramStep(t, from)) return failure;
+      if (Failure failure = Timed(ms.program, [&] { return ProgramStep(t, from); })) return failure;
     }
     if (treatment.atOnce) {
-      if (Failure failure = AtOnceStep(t, from, options)) return failure;
+      if (Failure failure = Timed(ms.program, [&] { return AtOnceStep(t, from, options); })) {
+        return failure;
+      }
     }
-    if (treatment.WritesSource() && options.verify) return VerifyStep(t, from);
+    if (treatment.WritesSource() && options.verify) {
+      return Timed(ms.verify, [&] { return VerifyStep(t, from); });
+    }
     return {};
   }
 

@@ -42,6 +42,10 @@ struct PassOptions {
   // `verify` says. A read that fails or that the BIOS refuses proves nothing, and the block is
   // flashed.
   bool skipHeldBlocks = false;
+  // Stop at the comparison: every block the flash would write is read and compared with the
+  // source, and nothing that can change the part is sent (no erase, no program, no at-once call).
+  // Blocks that differ are listed in flash.report.differing; the part is left untouched.
+  bool compareOnly = false;
 };
 
 // What the passes write and where from.
@@ -78,6 +82,10 @@ struct FlashSource {
 // check that follows (the complement of the source for a comparison or a verify, zeros for a blank
 // check), and one that fails or is refused fails that check. Only pieces read back and matched are
 // painted verified or already held.
+//
+// With options.compareOnly the passes end after the comparison of every block: kDone with the
+// session closed when every block could be compared (whatever it held), and a table that could
+// not be flashed is refused as it would be for a flash.
 //
 // With options.skipHeldBlocks the comparison runs block by block, just before the block would be
 // erased (or handed to OnceFlash), after the table and the send buffer have been checked: it shows

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "bios/bios_session.h"
 #include "bios/flash_part.h"
@@ -12,6 +13,7 @@
 #include "flash/block_walk.h"
 #include "flash/progress.h"
 #include "platform/allocator.h"
+#include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/outcome.h"
 
@@ -36,9 +38,19 @@ struct JobCounts {
   uint64_t bytesProgrammed = 0;
 };
 
+// Milliseconds a job spent in each phase, by the machine's clock. A block's blank check counts
+// with its erase; an at-once block, erased and programmed in one call, counts as programming.
+struct PhaseTimes {
+  uint32_t compare = 0, erase = 0, program = 0, verify = 0;
+};
+
 struct FlashReport {
   PartLeft left = PartLeft::kUntouched;
   JobCounts counts;
+  PhaseTimes ms;
+  // Table indexes, in table order, of the blocks the job found not holding what they were to hold
+  // (or that a flash erases whatever they hold): the blocks a flash rewrites.
+  std::vector<uint32_t> differing;
 };
 
 // Told once, just before a job first sends anything that can change the part, so that a cut from
@@ -61,6 +73,7 @@ struct FlashServices {
   Progress& progress;
   FlashReport& report;
   ChangeWatch* watch = nullptr;
+  Clock* clock = nullptr;  // null: no phase is timed
 };
 
 // Opens the BIOS session for a job on a ROM of `romSize` bytes; a session opened now lays its block

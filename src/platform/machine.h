@@ -1,9 +1,11 @@
 // What the hardware and the operating system offer: the flash driver (found by its device
-// interface class and driven by device control codes), power status, shutdown and process exit.
+// interface class and driven by device control codes), power status, shutdown, process exit and
+// the clock.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/clock.h"
 #include "platform/desktop.h"
 
 namespace ql {
@@ -28,7 +30,7 @@ inline constexpr uint32_t kSpintRemoved = 4;
 // Offset of the device path in the interface detail record, after its u32 size field.
 inline constexpr uint32_t kDetailPathOffset = 4;
 
-class Machine {
+class Machine : public Clock {
  public:
   virtual ~Machine() = default;
 

@@ -7,6 +7,7 @@
 #define IDC_AUTO_BACKUP 1062
 #define IDC_AUTO_VERIFY 1063
 #define IDC_AUTO_BLANK_CHECK 1068
+#define IDC_WRITE_RECORDS 1089
 /* The way into the DMI strings settings: a button of the option dialog. */
 #define IDC_DMI_SETTINGS 1073
 

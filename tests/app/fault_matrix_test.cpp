@@ -10,6 +10,7 @@
 #include "flash/backup.h"
 #include "platform/bytes.h"
 #include "support/program_fixture.h"
+#include "support/records.h"
 
 namespace ql::testing {
 namespace {
@@ -151,6 +152,24 @@ class FaultMatrix : public ProgramTest {
     saysNeither = saysNeither || log.find(kLogHoldsNeither) != std::string::npos;
     EXPECT_TRUE(unseeable || !between || saysNeither) << "neither BIOS, and not said";
     if (saysNeither) outcome += between ? ", holds neither" : ", says it holds neither";
+    // The line's record of the run: one, and it says what the cell saw.
+    std::string record, said;
+    for (const auto& file : std::filesystem::directory_iterator(folder.Path())) {
+      if (file.path().filename().string().rfind("prog\\records\\", 0) != 0) continue;
+      record += TempFolder::ReadText(file.path().string());
+      std::filesystem::remove(file.path());
+    }
+    if (factory) {
+      EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 1) << record;
+      const size_t at = record.find("\"outcome\":\"") + 11;
+      said = record.substr(at, record.find('"', at) - at);
+      EXPECT_EQ(said == "fatal", fatal);
+      EXPECT_EQ(said == "flashed", claimed && !fatal);
+      EXPECT_EQ(said == "failed_holds_neither", saysNeither && !fatal);
+      EXPECT_TRUE(said != "refused" || outcome.starts_with("refused")) << record;
+      records_ += record;
+      said_.push_back({said, status ? std::to_string(*status) : "null"});
+    }
     EXPECT_TRUE(backedUp || kept == earlier_) << "the earlier backup lost or a wrong backup";
     EXPECT_FALSE(std::filesystem::exists(backupPath_ + ".new"));
     if (!refusal.empty() || backupOnly) {  // a job that says it wrote nothing wrote nothing
@@ -187,7 +206,7 @@ class FaultMatrix : public ProgramTest {
            (program ? std::to_string(program->report().counts.retried) + " | " +
                           std::to_string(program->report().counts.putBack)
                     : "- | -") +
-           " | " + boxes + (factory ? " log \"" + Escaped(log) + "\"" : "") + " |\n";
+           " | " + boxes + (factory ? " log \"" + Escaped(log) + "\" record " + said : "") + " |\n";
   }
 
   // The installed BIOS has erased padding in blocks 4 and 5 but for the second half of one piece,
@@ -226,6 +245,8 @@ class FaultMatrix : public ProgramTest {
     return image;
   }();
   const std::string backupPath_ = folder.Path("bios.bak");
+  std::string records_;                                    // every record of the line's cells
+  std::vector<std::pair<std::string, std::string>> said_;  // each one's outcome and exit status
 };
 
 TEST_F(FaultMatrix, NoFaultEndsInASuccessThatIsNotOneAndARefusalTouchesNothing) {
@@ -289,6 +310,13 @@ TEST_F(FaultMatrix, NoFaultEndsInASuccessThatIsNotOneAndARefusalTouchesNothing) 
       row == rows.end() ? rows.push_back({job, cell}) : void(row->first += ", " + job);
     }
     for (const auto& [names, cell] : rows) report += "| " + names + cell;
+  }
+  const std::string all = folder.Write("all.jsonl", Bytes(records_.begin(), records_.end()));
+  const std::vector<Record> parsed = ParseRecords(all);
+  ASSERT_EQ(parsed.size(), said_.size());
+  for (size_t n = 0; n < parsed.size(); ++n) {
+    Record r = parsed[n];
+    EXPECT_EQ(std::make_pair(r["outcome"], r["exit_status"]), said_[n]) << n;
   }
   if (const char* out = std::getenv("QL_FAULT_MATRIX"))
     std::ofstream(out, std::ios::binary) << report;

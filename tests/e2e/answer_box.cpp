@@ -4,7 +4,8 @@
 // closes the main window the way Alt+F4 does; or asks the main window,
 // while it flashes, what the system asks before it calls a window hung, shuts down or suspends.
 //   answer_box option ID [SECONDS]  exit 0 when the option dialog came and went with box ID clicked
-//   answer_box box TEXT [SECONDS]   exit 0 when the box was found and answered
+//   answer_box box TEXT [SECONDS]   exit 0 when the box was found and answered (TEXT ending in
+//                                   '*': a box whose text starts with what comes before it)
 //   answer_box close [SECONDS]      exit 0 when the main window was found and told to close; prints
 //                                   its caption
 //   answer_box guard PART [SECONDS]
@@ -39,6 +40,13 @@ std::string TextOf(HWND window) {
   return text;
 }
 
+// A text ending in '*' matches every text that starts with what comes before it: a line's end
+// cannot be handed over on a command line.
+bool Matches(const std::string& text, const std::string& wanted) {
+  if (wanted.empty() || wanted.back() != '*') return text == wanted;
+  return text.rfind(wanted.substr(0, wanted.size() - 1), 0) == 0;
+}
+
 BOOL CALLBACK Visit(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<Search*>(param);
   char cls[64] = {};
@@ -55,7 +63,7 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
     if (message == nullptr && mainSize && TextOf(window).rfind("Quorrelite", 0) == 0) {
       search->found = window;
     }
-  } else if (message != nullptr && TextOf(message) == search->text) {
+  } else if (message != nullptr && Matches(TextOf(message), search->text)) {
     search->found = window;
   }
   return search->found == nullptr;

@@ -83,13 +83,19 @@ TEST_F(DialogsTest, TheOptionDialogShowsTheOptionsAndOkWritesTheSettingsFile) {
   auto seen = WhileDialog("Quorrelite Option", [&](HWND dialog) {
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_AUTO_VERIFY, BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(Text(dialog, IDC_DMI_SETTINGS), "DMI strings...");
+    EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_WRITE_RECORDS, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     Click(dialog, IDC_AUTO_VERIFY);
+    Click(dialog, IDC_WRITE_RECORDS);
     Click(dialog, IDOK);
   });
   ShowOptionDialog(ProgramModule(), nullptr, *program);
   ASSERT_TRUE(*seen);
-  std::ifstream in(folder + "\\brimlet.ini", std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), std::string("\1\0\1\1", 4));
+  auto stored = [&](const char* name) {
+    std::ifstream in(folder + "\\" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  EXPECT_EQ(stored("brimlet.ini"), std::string("\1\0\1\1", 4));
+  EXPECT_EQ(stored("records.ini"), "\1") << "the records tick keeps a file of its own";
 }
 
 TEST_F(DialogsTest, TheDmiSettingsShowEachModeWithItsRedCaptionFieldsAndButtons) {

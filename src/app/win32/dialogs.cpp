@@ -15,7 +15,8 @@
 namespace ql {
 
 static_assert(IDC_AUTO_BACKUP == kIdcAutoBackup && IDC_AUTO_VERIFY == kIdcAutoVerify &&
-              IDC_AUTO_BLANK_CHECK == kIdcAutoBlankCheck && IDC_DMI_SETTINGS == kIdcDmiSettings);
+              IDC_AUTO_BLANK_CHECK == kIdcAutoBlankCheck && IDC_DMI_SETTINGS == kIdcDmiSettings &&
+              IDC_WRITE_RECORDS == kIdcWriteRecords);
 static_assert(IDC_DMI_MANUFACTURER == kIdcDmiManufacturer && IDC_DMI_UUID == kIdcDmiUuid &&
               IDC_DMI_KEEP_CURRENT == kIdcDmiKeepCurrent && IDC_DMI_DONT_KEEP == kIdcDmiDontKeep &&
               IDC_DMI_NEW_STRINGS == kIdcDmiNewStrings &&
@@ -70,6 +71,7 @@ INT_PTR CALLBACK OptionProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
       tick(kIdcAutoBackup, checks.AutoBackup);
       tick(kIdcAutoVerify, checks.AutoVerify);
       tick(kIdcAutoBlankCheck, checks.AutoBlankCheck);
+      tick(kIdcWriteRecords, checks.WriteRecords);
       CentreDialog(dialog);
       return TRUE;
     }
@@ -79,8 +81,9 @@ INT_PTR CALLBACK OptionProcedure(HWND dialog, UINT message, WPARAM wParam, LPARA
           auto ticked = [dialog](int id) {
             return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
           };
-          self->program.ConfirmOptionDialog(OptionChecks{
-              ticked(kIdcAutoBackup), ticked(kIdcAutoVerify), ticked(kIdcAutoBlankCheck)});
+          self->program.ConfirmOptionDialog(
+              OptionChecks{ticked(kIdcAutoBackup), ticked(kIdcAutoVerify),
+                           ticked(kIdcAutoBlankCheck), ticked(kIdcWriteRecords)});
           EndDialog(dialog, kOptionDialogConfirmed);
           return TRUE;
         }

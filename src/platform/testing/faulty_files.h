@@ -25,6 +25,7 @@ class FaultyFiles final : public Files {
   bool failReplace = false;
   // Replace fails as the 98 family's does when the move after the delete fails: `to` is gone.
   bool failReplaceAfterDelete = false;
+  bool failCreateFolder = false;
 
   int writes = 0;
   int reads = 0;
@@ -50,7 +51,9 @@ class FaultyFiles final : public Files {
     }
     return !failReplace && inner_.Replace(from, to);
   }
-  bool CreateFolder(const char* name) override { return inner_.CreateFolder(name); }
+  bool CreateFolder(const char* name) override {
+    return !failCreateFolder && inner_.CreateFolder(name);
+  }
 
  private:
   Files& inner_;

@@ -44,6 +44,8 @@ class RecordingMachine : public Machine {
   bool EnableShutdownPrivilege() override { return inner_.EnableShutdownPrivilege(); }
   bool ExitWindows(uint32_t flags) override { return inner_.ExitWindows(flags); }
   [[noreturn]] void ExitProcess(int exitCode) override;
+  UtcTime UtcNow() override { return inner_.UtcNow(); }
+  uint32_t Milliseconds() override { return inner_.Milliseconds(); }
 
  private:
   Machine& inner_;

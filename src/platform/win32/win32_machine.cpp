@@ -113,6 +113,16 @@ void Win32Machine::ExitProcess(int exitCode) {
   ::ExitProcess(static_cast<UINT>(exitCode));
 }
 
+UtcTime Win32Machine::UtcNow() {
+  SYSTEMTIME t;
+  GetSystemTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+uint32_t Win32Machine::Milliseconds() {
+  return GetTickCount();
+}
+
 void* Win32Allocator::AllocateZeroed(uint32_t size) {
   return HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size);
 }

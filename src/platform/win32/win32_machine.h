@@ -6,7 +6,8 @@
 namespace ql {
 
 // The real machine: the flash driver through SetupDi discovery and DeviceIoControl, the power
-// status, the shutdown privilege and ExitWindowsEx.
+// status, the shutdown privilege, ExitWindowsEx, and the clock (GetSystemTime, GetTickCount: both
+// in every Windows the program is for).
 class Win32Machine final : public Machine {
  public:
   Win32Machine();
@@ -23,6 +24,8 @@ class Win32Machine final : public Machine {
   bool EnableShutdownPrivilege() override;
   bool ExitWindows(uint32_t flags) override;
   [[noreturn]] void ExitProcess(int exitCode) override;
+  UtcTime UtcNow() override;
+  uint32_t Milliseconds() override;
 
  private:
   // The interface found by EnumFirstInterface, an SP_DEVICE_INTERFACE_DATA kept as bytes.

@@ -48,6 +48,8 @@ bool RunMachine::Open(Desktop& desktop) {
   parts_->simMachine = sim::OpenSimMachine(*parts_->files, parts_->folder, &error);
   if (parts_->simMachine) {
     parts_->simMachine->pause = [](uint32_t ms) { ::Sleep(ms); };
+    // A person running the demo, or a line trying its script, reads today's times in the records.
+    parts_->simMachine->realClock = &parts_->realMachine;
     return true;
   }
   std::string text = "The simulated machine cannot be used:\n" + error;
