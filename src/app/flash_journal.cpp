@@ -44,8 +44,7 @@ bool FlashJournal::Write(const JournalEntry& entry) const {
   for (const auto& [key, copy] : strings) text += Line(key, copy->Text());
   text += Line("uuid", m.SystemUuidPresent ? HexDigits(m.Uuid, bcpdmi::kUuidLength) : "none");
   text += Line("image", entry.imageName);
-  const Sha256Digest digest = Sha256(entry.image, entry.imageSize);
-  text += Line("image_sha256", HexDigits(digest.data(), static_cast<uint32_t>(digest.size())));
+  text += Line("image_sha256", entry.imageSha256);
   text += Line("part_size", Hex32(entry.partSize));
   for (const TreatedBlock& t : entry.treated) {
     const FlashBlockRecord& block = t.block;

@@ -25,9 +25,8 @@ inline constexpr const char* kLogLastFlashCutShort =
 // What the journal says of the job.
 struct JournalEntry {
   const SystemDmiRecord* machine = nullptr;  // as read at start-up
-  const char* imageName = "";                // the file, or what a DMI-only flash writes
-  const uint8_t* image = nullptr;            // the bytes flashed from, for their SHA-256
-  uint32_t imageSize = 0;
+  std::string imageName;                     // the file, or what a DMI-only flash writes
+  std::string imageSha256;                   // of the file's bytes, "none" without one
   uint32_t partSize = 0;
   std::span<const TreatedBlock> treated;  // the blocks the job writes
   // What those blocks held before, indexed by FileOffset; kept beside the journal when the job

@@ -100,7 +100,6 @@ Outcome Program::LoadImage(WindowHandle owner, const char* path) {
   times_.load = machine_.Milliseconds() - start;
   imageKnown_ = loaded == Outcome::kDone;
   if (loaded == Outcome::kDone) {
-    imageName_ = path;
     const Sha256Digest digest = Sha256(image_.Buffer(), image_.Bytes());
     loaded_ = {path, HexDigits(digest.data(), static_cast<uint32_t>(digest.size())), image_.Bytes(),
                image_.ImageBcpSys()};
@@ -316,7 +315,7 @@ Outcome Program::RunFlashJob(WindowHandle owner) {
         return Outcome::kFailed;
       }
       const uint32_t romSize = systemBcpSys_.RomBytes();
-      FlashServices services = ChangingServices("DMI strings only", nullptr, 0);
+      FlashServices services = ChangingServices("DMI strings only", "none");
       // After a cut the part no longer holds what the cut flash derived its blocks from; the
       // journal kept them.
       SavedBlocks saved;
@@ -337,7 +336,7 @@ Outcome Program::RunFlashJob(WindowHandle owner) {
 }
 
 Outcome Program::FlashImage(WindowHandle owner) {
-  FlashServices services = ChangingServices(imageName_.c_str(), image_.Buffer(), image_.FlashableBytes());
+  FlashServices services = ChangingServices(loaded_.name, loaded_.sha256);
   const FlashSource source{image_.Buffer(), image_.FlashableBytes(), image_.FlashableBytes()};
   PassOptions passes = PassesToRun();
   return Check(FlashBlocks(services, owner, source, passes));
@@ -428,13 +427,12 @@ void Program::ShowResult(WindowHandle owner, bool flashed) {
       startup_.ManufacturingMode;
 }
 
-FlashServices Program::ChangingServices(const char* imageName, const uint8_t* image,
-                                        uint32_t imageSize) {
+FlashServices Program::ChangingServices(const std::string& imageName,
+                                        const std::string& imageSha256) {
   journalEntry_ = JournalEntry{};
   journalEntry_.machine = &dmi_.SystemDmi;
   journalEntry_.imageName = imageName;
-  journalEntry_.image = image;
-  journalEntry_.imageSize = imageSize;
+  journalEntry_.imageSha256 = imageSha256;
   journalEntry_.partSize = systemBcpSys_.RomBytes();
   FlashServices services = Services();
   services.watch = this;

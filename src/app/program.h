@@ -183,7 +183,7 @@ class Program final : private ChangeWatch {
   Outcome RunFlashJob(WindowHandle owner);
   FlashServices Services();
   // The services of a job that changes the part: the journal is written before its first change.
-  FlashServices ChangingServices(const char* imageName, const uint8_t* image, uint32_t imageSize);
+  FlashServices ChangingServices(const std::string& imageName, const std::string& imageSha256);
   // ChangeWatch.
   void BeforeFirstChange(std::span<const TreatedBlock> treated, const uint8_t* installed) override;
   // The check-only run: the image compared with every block a flash would write, nothing changed;
@@ -240,7 +240,6 @@ class Program final : private ChangeWatch {
   // The last flash of this machine was cut short: the part read as "installed" may hold neither
   // BIOS, so putting it back mends nothing, and the journal stays until a flash succeeds.
   bool cutFound_ = false;
-  std::string imageName_;  // the file the loaded image was read from
 
   WindowHandle mainWindow_ = nullptr;
   bool firstPaintDone_ = false;
