@@ -125,6 +125,7 @@ if [ -x tests/e2e/line_sheet.sh ]; then
   else
     failed=$((failed + 1)); problems+=("line sheet failed"); tail -40 build/line-sheet.log
   fi
+fi
 
 # The i686 program in a 32-bit prefix of its own (build/wineprefix is the 64-bit one).
 prefix32=$PWD/build/wineprefix32
