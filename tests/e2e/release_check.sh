@@ -29,7 +29,8 @@ else
 fi
 work=$(mktemp -d /tmp/ql-release-XXXXXX)
 trap 'rm -rf "$work"' EXIT
-"$cxx" -O1 -static -Wall -Wextra -Werror "$here/tests/e2e/answer_box.cpp" -o "$work/answer_box.exe"
+"$cxx" -O1 -static -Wall -Wextra -Werror -I "$here/src" "$here/tests/e2e/answer_box.cpp" \
+  -o "$work/answer_box.exe"
 "$here/scripts/wine-run.sh" --prepare
 "$romtool" demo "$work" >/dev/null
 cp "$work/machine/flash.bin" "$work/before.bin"

@@ -52,20 +52,27 @@ inline void WhileModal(std::function<void()> script) {
 }
 
 // Runs `script` from a thread timer once `ready` answers true, asked every 50 ms inside whatever
-// loop runs then. One slot of its own, so it can be set from a WhileModal script.
+// loop runs then. One slot of its own, so it can be set from a WhileModal script; a named
+// procedure, as above.
+struct ReadyScript {
+  std::function<bool()> ready;
+  std::function<void()> script;
+};
+inline ReadyScript& PendingReadyScript() {
+  static ReadyScript pending;
+  return pending;
+}
+inline void CALLBACK RunWhenReady(HWND, UINT, UINT_PTR id, DWORD) {
+  ReadyScript& pending = PendingReadyScript();
+  if (!pending.ready || !pending.ready()) return;
+  KillTimer(nullptr, id);
+  auto run = std::move(pending.script);
+  pending = ReadyScript{};
+  if (run) run();
+}
 inline void WhenReady(std::function<bool()> ready, std::function<void()> script) {
-  static std::function<bool()> pendingReady;
-  static std::function<void()> pending;
-  pendingReady = std::move(ready);
-  pending = std::move(script);
-  SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
-    if (!pendingReady || !pendingReady()) return;
-    KillTimer(nullptr, id);
-    auto run = std::move(pending);
-    pending = nullptr;
-    pendingReady = nullptr;
-    if (run) run();
-  });
+  PendingReadyScript() = {std::move(ready), std::move(script)};
+  SetTimer(nullptr, 0, 50, RunWhenReady);
 }
 
 // Hands the top-level window captioned `caption` to `script` inside the next modal loop. The
