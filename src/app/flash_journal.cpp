@@ -34,14 +34,7 @@ bool FlashJournal::Exists() const {
 bool FlashJournal::Write(const JournalEntry& entry) const {
   const SystemDmiRecord& m = *entry.machine;
   std::string text = Line("machine", MachineFileName(m));
-  const std::pair<const char*, const DmiStringCopy*> strings[] = {
-      {"serial", &m.Serial},
-      {"manufacturer", &m.Manufacturer},
-      {"product", &m.Product},
-      {"version", &m.Version},
-      {"system_serial", &m.SystemSerial},
-      {"chassis_serial", &m.ChassisSerial}};
-  for (const auto& [key, copy] : strings) text += Line(key, copy->Text());
+  for (const auto& [key, copy] : kNamedSystemStrings) text += Line(key, (m.*copy).Text());
   text += Line("uuid", m.SystemUuidPresent ? HexDigits(m.Uuid, bcpdmi::kUuidLength) : "none");
   text += Line("image", entry.imageName);
   text += Line("image_sha256", entry.imageSha256);

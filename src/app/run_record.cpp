@@ -39,14 +39,7 @@ void WriteBiosBlock(JsonWriter& json, const BcpSysBlock& block) {
 
 void WriteMachine(JsonWriter& json, const SystemDmiRecord& m) {
   json.BeginObject("machine").String("name", MachineFileName(m));
-  const std::pair<const char*, const DmiStringCopy*> strings[] = {
-      {"serial", &m.Serial},
-      {"manufacturer", &m.Manufacturer},
-      {"product", &m.Product},
-      {"version", &m.Version},
-      {"system_serial", &m.SystemSerial},
-      {"chassis_serial", &m.ChassisSerial}};
-  for (const auto& [key, copy] : strings) json.String(key, DmiText(*copy));
+  for (const auto& [key, copy] : kNamedSystemStrings) json.String(key, DmiText(m.*copy));
   if (m.SystemUuidPresent) {
     json.String("uuid", HexDigits(m.Uuid, bcpdmi::kUuidLength));
   } else {

@@ -22,6 +22,19 @@ namespace ql {
 // BIOS whose segment copy could not be taken whole.
 void ReadSystemDmi(DriverLink& link, const BiosInterface& bios, SystemDmiRecord* record);
 
+// The six strings of the record under the names the program's own files give them.
+struct NamedDmiString {
+  const char* key;
+  DmiStringCopy SystemDmiRecord::*copy;
+};
+inline constexpr NamedDmiString kNamedSystemStrings[] = {
+    {"serial", &SystemDmiRecord::Serial},
+    {"manufacturer", &SystemDmiRecord::Manufacturer},
+    {"product", &SystemDmiRecord::Product},
+    {"version", &SystemDmiRecord::Version},
+    {"system_serial", &SystemDmiRecord::SystemSerial},
+    {"chassis_serial", &SystemDmiRecord::ChassisSerial}};
+
 // A name for this machine's own files, which a line running the program from one shared folder
 // keeps apart: the system serial number when it holds a letter or a digit, otherwise the UUID in
 // hexadecimal when one is stored (neither all 0x00 nor all 0xFF), otherwise "unknown". Every
