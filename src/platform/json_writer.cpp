@@ -44,30 +44,30 @@ void JsonWriter::Start(const char* key) {
   needComma_ = true;
 }
 
+JsonWriter& JsonWriter::Open(const char* key, char bracket) {
+  Start(key);
+  text_ += bracket;
+  needComma_ = false;
+  return *this;
+}
+
+JsonWriter& JsonWriter::Close(char bracket) {
+  text_ += bracket;
+  needComma_ = true;
+  return *this;
+}
+
 JsonWriter& JsonWriter::BeginObject(const char* key) {
-  Start(key);
-  text_ += '{';
-  needComma_ = false;
-  return *this;
+  return Open(key, '{');
 }
-
 JsonWriter& JsonWriter::EndObject() {
-  text_ += '}';
-  needComma_ = true;
-  return *this;
+  return Close('}');
 }
-
 JsonWriter& JsonWriter::BeginArray(const char* key) {
-  Start(key);
-  text_ += '[';
-  needComma_ = false;
-  return *this;
+  return Open(key, '[');
 }
-
 JsonWriter& JsonWriter::EndArray() {
-  text_ += ']';
-  needComma_ = true;
-  return *this;
+  return Close(']');
 }
 
 JsonWriter& JsonWriter::String(const char* key, std::string_view bytes) {

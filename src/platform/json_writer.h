@@ -30,6 +30,9 @@ class JsonWriter {
  private:
   // The comma before every value but a first one, and the member's name.
   void Start(const char* key);
+  // Opens or closes an object or an array with its bracket.
+  JsonWriter& Open(const char* key, char bracket);
+  JsonWriter& Close(char bracket);
   std::string text_;
   bool needComma_ = false;
 };
