@@ -4,6 +4,7 @@
 
 #include "app/flash_journal.h"
 #include "platform/sha256.h"
+#include "platform/testing/memory_files.h"
 #include "support/program_fixture.h"
 
 namespace ql::testing {
@@ -105,6 +106,31 @@ TEST_F(CutTest, AFlashWithAnAtOnceBlock) {
 }
 TEST_F(CutTest, ADmiOnlyFlash) {
   EXPECT_GT(CutEverywhere(Job::kDmiOnly, {}), 250u);
+}
+
+// The blocks a cut DMI-only flash saved come back at their offsets and table indexes, two-digit
+// ones too; a saved file cut short gives none.
+TEST(FlashJournalTest, SavedBlocksComeBackWhereTheyWereOnlyWhenWhole) {
+  MemoryFiles files;
+  const SystemDmiRecord machine;
+  const FlashJournal journal(files, "C:\\prog", machine);
+  Bytes installed(0x3000);
+  for (size_t i = 0; i < installed.size(); ++i)
+    installed[i] = static_cast<uint8_t>(i * 7 + i / 256);
+  const TreatedBlock treated[] = {{{0x1000, 0x2000, 0xFFFFE000, 0x10}, 12, {}},
+                                  {{0x1000, 0, 0xFFFFC000, 0x10}, 3, {}}};
+  ASSERT_TRUE(journal.Write({&machine, "strings", "none", 0x3000, treated, installed.data()}));
+  Bytes copy(0x3000, 0xEE), expected = installed;
+  std::fill_n(expected.begin() + 0x1000, 0x1000, 0xEE);
+  BlockSelection which{}, marked{};
+  marked[3] = marked[12] = true;
+  ASSERT_TRUE(journal.ReadSaved(copy.data(), 0x3000, &which));
+  EXPECT_EQ(copy, expected);
+  EXPECT_EQ(which, marked);
+  files.files[journal.Path() + ".blocks"].pop_back();
+  which = {};
+  EXPECT_FALSE(journal.ReadSaved(copy.data(), 0x3000, &which));
+  EXPECT_EQ(which, BlockSelection{});
 }
 
 // The journal names the image it flashes by this digest: the standard's own examples, the second

@@ -1,5 +1,8 @@
 // The factory line's records and its check-only run, on the simulated machine; every record is
 // read back by an independent JSON reader.
+#include <algorithm>
+#include <cstring>
+
 #include "bios/bcp_layout.h"
 #include "dmi/system_dmi.h"
 #include "support/program_fixture.h"
@@ -11,7 +14,17 @@ namespace {
 class RecordTest : public ProgramTest {
  protected:
   // Runs `argument` ("/M file", "/C file") through its first paint on a fresh run.
+  RecordTest() {
+    desktop.onRepaint = [this](ProgressItem item) {
+      if (item != ProgressItem::kBlockMap || !program) return;
+      shown_ = program->progress().BlockMap();
+      mostHeld_ =
+          std::max(mostHeld_, std::count(shown_.begin(), shown_.end(), CellState::kAlreadyHeld));
+    };
+  }
+  ~RecordTest() override { desktop.onRepaint = nullptr; }
   int LineRun(const std::string& argument) {
+    mostHeld_ = 0;
     Run(argument);
     if (program->FirstPaint(nullptr)) program->FlashCommand(nullptr);
     return program->ExitStatus();
@@ -20,6 +33,8 @@ class RecordTest : public ProgramTest {
     return ParseRecords(folder.Path("prog") + "\\records\\" + machine + ".jsonl");
   }
   const Bytes installed_ = Part();
+  BlockMapCells shown_{};  // the map as last repainted
+  long mostHeld_ = 0;      // cells it has shown as already held since the run began
 };
 
 TEST_F(RecordTest, ACheckOnlyRunComparesEveryBlockSendsNoChangeAndNamesWhatWouldBeRewritten) {
@@ -30,6 +45,7 @@ TEST_F(RecordTest, ACheckOnlyRunComparesEveryBlockSendsNoChangeAndNamesWhatWould
     int status;
     std::string differing;  // the first differing block's offset, or none
   } cases[] = {{installed_, 0, ""}, {oneChanged, 7, "196608"}};
+  std::vector<long> held;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.status);
     UseMachine({}, installed_);
@@ -49,6 +65,23 @@ TEST_F(RecordTest, ACheckOnlyRunComparesEveryBlockSendsNoChangeAndNamesWhatWould
     EXPECT_EQ(r.count("blocks.differing.1.index"), 0u);
     EXPECT_EQ(r["blocks.differing.0.file_offset"], c.differing);
     EXPECT_EQ(r["blocks.erased"] + r["blocks.programmed"], "00");
+    EXPECT_EQ(shown_, program->progress().BlockMap()) << "the cleared map is shown";
+    held.push_back(mostHeld_);
+  }
+  EXPECT_GT(held[1], 0);
+  EXPECT_LT(held[1], held[0]);
+}
+
+// A serial without a letter or digit names no machine: the UUID does, unless it is unset.
+TEST(MachineFileNameTest, ASerialThatNamesNoMachineGivesWayToTheUuidUnlessItIsUnset) {
+  SystemDmiRecord r;
+  r.SystemDmiPresent = r.SystemUuidPresent = true;
+  std::memcpy(r.SystemSerial.Bytes, "\x03 -.", 5);
+  for (uint8_t i = 0; i < bcpdmi::kUuidFieldLength; ++i) r.Uuid[i] = i * 0x11;  // and the balance
+  EXPECT_EQ(MachineFileName(r), "00112233445566778899AABBCCDDEEFF");
+  for (uint8_t unset : {0x00, 0xFF}) {
+    std::fill_n(r.Uuid, bcpdmi::kUuidLength, unset);
+    EXPECT_EQ(MachineFileName(r), "unknown");
   }
 }
 
@@ -65,6 +98,7 @@ TEST_F(RecordTest, MachinesSharingAFolderKeepTheirOwnFilesWhateverTheirSerialHol
     UseMachine(timed, run == 1 ? BuildImage(odd) : installed_);
     ForgetJournals();
     EXPECT_EQ(LineRun("/M " + image), 0);
+    EXPECT_EQ(shown_, program->progress().BlockMap()) << "the cleared map is shown";
   }
   const std::vector<Record> plain = Records(), escaped = Records("SN_01__a_b____");
   ASSERT_EQ(plain.size(), 2u);
@@ -117,6 +151,9 @@ TEST_F(RecordTest, APersonsFlashIsRecordedOnlyWhenTickedAndTheTickKeepsItsOwnFil
     Load(newer);
     program->FlashCommand(nullptr);
   }
+  UseMachine({}, installed_);
+  Run();
+  EXPECT_TRUE(program->OptionDialogChecks().WriteRecords) << "the tick is read at the next start";
   EXPECT_EQ(TempFolder::ReadFile(ProgramFile("brimlet.ini")), (Bytes{1, 1, 1, 1}));
   EXPECT_EQ(TempFolder::ReadFile(ProgramFile("records.ini")), (Bytes{1}));
   ASSERT_EQ(Records().size(), 1u);

@@ -84,6 +84,18 @@ TEST_F(SimFolderTest, WhatARunWroteStaysAndTheFlashedBiosBootsAfterARestart) {
             "restart (ExitWindows flags 0x2)\nrestart (ExitWindows flags 0x2)\n");
 }
 
+// A read the system refuses fails at once: tried again, it would be refused for ever.
+TEST(PosixFilesTest, AReadTheSystemRefusesFailsAtOnce) {
+  TempFolder folder;
+  PosixFiles files;
+  const FileHandle file = files.Open(folder.Path("only-written").c_str(), FileMode::kCreateAlways);
+  uint8_t byte = 0;
+  uint32_t done = 1;
+  EXPECT_FALSE(files.Read(file, &byte, 1, &done));
+  EXPECT_EQ(done, 0u);
+  files.Close(file);
+}
+
 // A run of the program on a machine folder whose part's file refuses a write: the erase or program
 // that made the change fails, the program tries the block again, and the part is what its file says
 // it is.

@@ -9,6 +9,7 @@
 #include <map>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/bytes.h"
@@ -87,6 +88,28 @@ TEST(SkinArtwork, EveryBitmapIsAPalettisedPictureOfTheSizeItIsDrawnAt) {
   EXPECT_EQ(files.count("QUORRELHP_TEXT"), 1u);
 }
 
+// An item of another size than a picture it draws shows it clipped or leaves a stale edge; an
+// item off the background is drawn over nothing.
+TEST(SkinLayout, EachItemIsTheSizeOfEveryPictureItDrawsAndLiesOnTheBackground) {
+  const SkinChildSpec &back = SkinChild(SkinItem::kBackground),
+                      map = SkinChild(SkinItem::kBlockMap);
+  EXPECT_EQ(std::pair(map.width, map.height), std::pair(kBlockMapWindowSize, kBlockMapWindowSize));
+  for (int i = 0; i < kSkinItemCount; ++i) {
+    const auto item = static_cast<SkinItem>(i);
+    const SkinChildSpec& c = SkinChild(item);
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(c.x >= 0 && c.y >= 0 && c.x + c.width <= back.width &&
+                c.y + c.height <= back.height);
+    if (item == SkinItem::kBlockMap || item == SkinItem::kStatusBar) continue;
+    for (uint32_t state : {0x0u, 0x1u, 0x4u, 0x10u}) {
+      for (uint32_t phase = 0; phase <= 8; ++phase) {
+        const SkinBitmapSpec& b = SkinBitmapInfo(ItemBitmap(item, state, phase));
+        EXPECT_EQ(std::pair(b.width, b.height), std::pair(c.width, c.height)) << b.name;
+      }
+    }
+  }
+}
+
 TEST(AuxWindows, ChangedCellsBoundEveryDifferenceAndNothingElse) {
   uint8_t shown[1024] = {}, now[1024] = {};
   EXPECT_TRUE(ChangedCells(shown, now).Empty());
@@ -101,7 +124,7 @@ TEST(AuxWindows, ChangedCellsBoundEveryDifferenceAndNothingElse) {
 TEST(AuxWindows, HelpIsHandedToTheViewerOnlyInItsOwnFormatAndShownWithCrLf) {
   const uint8_t viewer[] = {0x3F, 0x5F, 0x03, 0x00, 0x10};
   const uint8_t text[] = {'Q', 'U', 'O', 'R'};
-  EXPECT_TRUE(IsViewerHelpFile(viewer, sizeof(viewer)));
+  EXPECT_TRUE(IsViewerHelpFile(viewer, 4)) << "the mark alone is enough";
   EXPECT_FALSE(IsViewerHelpFile(viewer, 3));
   EXPECT_FALSE(IsViewerHelpFile(text, sizeof(text)));
 

@@ -83,6 +83,7 @@ void ScriptedDesktop::EnableControl(Control control, bool on) {
 
 void ScriptedDesktop::Repaint(ProgressItem item) {
   ++repaints[item];
+  if (onRepaint) onRepaint(item);
 }
 
 CursorShape ScriptedDesktop::SetCursor(CursorShape shape) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -44,6 +45,7 @@ class ScriptedDesktop final : public Desktop {
   std::vector<int> shutdownBoxes;  // seconds each box opened with
   std::map<Control, bool> enabled;
   std::map<ProgressItem, int> repaints;
+  std::function<void(ProgressItem)> onRepaint;  // sees what each repaint would show
   CursorShape cursor = CursorShape::kArrow;
   int skinReleases = 0;
 
