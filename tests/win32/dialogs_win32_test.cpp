@@ -16,7 +16,6 @@
 #include "app/win32/main_window.h"
 #include "app/win32/win32_desktop.h"
 #include "bios/bios_session.h"
-#include "dmi/dmi_settings.h"
 #include "flash/power.h"
 #include "platform/testing/scripted_desktop.h"
 #include "platform/win32/win32_files.h"
