@@ -1,8 +1,5 @@
-// A person at the screen and the system around the program, for the end-to-end runs: from outside
-// the program, waits for a message box with the given text, prints its caption, text and style and
-// presses its OK button; or opens the option dialog, ticks or unticks one box and presses OK; or
-// closes the main window the way Alt+F4 does; or asks the main window,
-// while it flashes, what the system asks before it calls a window hung, shuts down or suspends.
+// A person at the screen and the system around the program, for the end-to-end runs, acting from
+// outside the program; each step prints what it found and exits 0 when it went as described.
 //   answer_box option ID [SECONDS]  exit 0 when the option dialog came and went with box ID clicked
 //   answer_box box TEXT [SECONDS]   exit 0 when the box was found and answered (TEXT ending in
 //                                   '*': a box whose text starts with what comes before it)
@@ -15,9 +12,6 @@
 //                                   neither Alt+F4 nor its Exit button end it, while the part was
 //                                   written again afterwards
 #include <windows.h>
-
-constexpr int kOptionButton = 2002;
-constexpr const char* kOptionCaption = "Quorrelite Option";
 
 #include <cstdio>
 #include <cstdlib>
@@ -69,6 +63,12 @@ BOOL CALLBACK Visit(HWND window, LPARAM param) {
   return search->found == nullptr;
 }
 
+// Says why the step failed; its exit status.
+int Fail(const std::string& why) {
+  std::printf("%s\n", why.c_str());
+  return 1;
+}
+
 HWND WaitFor(const char* text, int seconds, const char* caption = nullptr) {
   for (int i = 0; i < seconds * 10; ++i) {
     Search search;
@@ -101,10 +101,7 @@ bool Ask(HWND window, UINT message, WPARAM wParam, DWORD_PTR* answer, DWORD* too
 
 int Guard(const char* partPath, int seconds) {
   HWND main = WaitFor(nullptr, seconds);
-  if (main == nullptr) {
-    std::printf("no main window\n");
-    return 1;
-  }
+  if (main == nullptr) return Fail("no main window");
   const ULONGLONG before = LastWritten(partPath);
   ULONGLONG whenAsked = 0;  // the part's last write when the questions were asked; 0 before
   int failures = 0, pings = 0, pingsWhileFlashing = 0;
@@ -113,8 +110,7 @@ int Guard(const char* partPath, int seconds) {
   const DWORD deadline = GetTickCount() + static_cast<DWORD>(seconds) * 1000;
   while (IsWindow(main)) {
     if (GetTickCount() > deadline) {
-      std::printf("the main window was still there after %d s\n", seconds);
-      return 1;
+      return Fail("the main window was still there after " + std::to_string(seconds) + " s");
     }
     DWORD_PTR answer = 0;
     DWORD took = 0;
@@ -150,13 +146,9 @@ int Guard(const char* partPath, int seconds) {
     }
     Sleep(100);
   }
-  if (whenAsked == 0) {
-    std::printf("the part never changed: nothing was asked during a flash\n");
-    return 1;
-  }
+  if (whenAsked == 0) return Fail("the part never changed: nothing was asked during a flash");
   if (!changedAfterAsking) {
-    std::printf("the part did not change after the questions: they came too late to tell\n");
-    return 1;
+    return Fail("the part did not change after the questions: they came too late to tell");
   }
   std::printf("%d pings answered or not, %d after the flash began, slowest %lu ms, %d failures\n",
               pings, pingsWhileFlashing, slowest, failures);
@@ -168,10 +160,7 @@ int Guard(const char* partPath, int seconds) {
 int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "box") == 0) {
     HWND box = WaitFor(argv[2], argc > 3 ? std::atoi(argv[3]) : 60);
-    if (box == nullptr) {
-      std::printf("no box \"%s\"\n", argv[2]);
-      return 1;
-    }
+    if (box == nullptr) return Fail("no box \"" + std::string(argv[2]) + "\"");
     std::printf("box caption \"%s\" text \"%s\"\n", TextOf(box).c_str(),
                 TextOf(GetDlgItem(box, 0xFFFF)).c_str());
     PostMessageA(
@@ -181,10 +170,7 @@ int main(int argc, char** argv) {
   }
   if (argc >= 2 && std::strcmp(argv[1], "close") == 0) {
     HWND main = WaitFor(nullptr, argc > 2 ? std::atoi(argv[2]) : 60);
-    if (main == nullptr) {
-      std::printf("no main window\n");
-      return 1;
-    }
+    if (main == nullptr) return Fail("no main window");
     PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     std::printf("main window \"%s\" told to close\n", TextOf(main).c_str());
     return 0;
@@ -192,23 +178,14 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "option") == 0) {
     const int seconds = argc > 3 ? std::atoi(argv[3]) : 60;
     HWND main = WaitFor(nullptr, seconds);
-    if (main == nullptr) {
-      std::printf("no main window\n");
-      return 1;
-    }
-    PostMessageA(GetDlgItem(main, kOptionButton), BM_CLICK, 0, 0);
-    HWND dialog = WaitFor(nullptr, seconds, kOptionCaption);
-    if (dialog == nullptr) {
-      std::printf("no option dialog\n");
-      return 1;
-    }
+    if (main == nullptr) return Fail("no main window");
+    PostMessageA(GetDlgItem(main, IDC_OPTION_BUTTON), BM_CLICK, 0, 0);
+    HWND dialog = WaitFor(nullptr, seconds, "Quorrelite Option");
+    if (dialog == nullptr) return Fail("no option dialog");
     PostMessageA(GetDlgItem(dialog, std::atoi(argv[2])), BM_CLICK, 0, 0);
     PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     for (int i = 0; i < seconds * 10 && IsWindow(dialog); ++i) Sleep(100);
-    if (IsWindow(dialog)) {
-      std::printf("the option dialog stayed open\n");
-      return 1;
-    }
+    if (IsWindow(dialog)) return Fail("the option dialog stayed open");
     std::printf("option dialog: box %s clicked, OK pressed\n", argv[2]);
     return 0;
   }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <fstream>
 #include <iterator>
@@ -15,7 +16,6 @@
 #include "app/win32/main_window.h"
 #include "app/win32/win32_desktop.h"
 #include "bios/bios_session.h"
-#include "dmi/dmi_settings.h"
 #include "flash/power.h"
 #include "platform/testing/scripted_desktop.h"
 #include "platform/win32/win32_files.h"
@@ -54,6 +54,8 @@ class DialogsTest : public ::testing::Test {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     folder = std::string(temp) + "ql-win32-test";
+    // An earlier run's settings (records.ini included) would decide what the dialogs start from.
+    std::filesystem::remove_all(folder);
     CreateDirectoryA(folder.c_str(), nullptr);
     sim::RomSpec spec;
     spec.dmi[1] = "Maker";  // the manufacturer: its length limits the typed one
@@ -65,7 +67,6 @@ class DialogsTest : public ::testing::Test {
     startup.OsFamily = kWin2000;
     std::snprintf(startup.ProgramDirectory, sizeof startup.ProgramDirectory, "%s", folder.c_str());
     std::snprintf(startup.CurrentDirectory, sizeof startup.CurrentDirectory, "%s", folder.c_str());
-    DeleteFileA((folder + "\\brimlet.ini").c_str());
     program = std::make_unique<Program>(desktop, *machine, files, allocator, startup);
   }
 

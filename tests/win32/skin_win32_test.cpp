@@ -91,19 +91,15 @@ class SkinTest : public ::testing::Test {
     if (message == WM_INITDIALOG) SetWindowLongPtrA(dialog, DWLP_USER, lParam);
     auto* self = reinterpret_cast<SkinTest*>(GetWindowLongPtrA(dialog, DWLP_USER));
     if (self == nullptr) return FALSE;
-    switch (message) {
-      case WM_INITDIALOG:
-        self->skin.Create(dialog, ProgramModule());
-        return TRUE;
-      case WM_DRAWITEM:
-        ++self->drawRequests;
-        return self->skin.DrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-      case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED) self->clicks.push_back(reinterpret_cast<HWND>(lParam));
-        return FALSE;
-      default:
-        return FALSE;
+    if (message == WM_INITDIALOG) self->skin.Create(dialog, ProgramModule());
+    if (message == WM_DRAWITEM) {
+      ++self->drawRequests;
+      return self->skin.DrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     }
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
+      self->clicks.push_back(reinterpret_cast<HWND>(lParam));
+    }
+    return message == WM_INITDIALOG;  // the default focus
   }
 
   HWND Item(SkinItem item) const { return skin.Window(item); }
@@ -166,12 +162,7 @@ TEST_F(SkinTest, ReturnHeldAndReleasedOnAButtonClicksItOnce) {
   HWND load = skin.Button(Control::kLoad), option = skin.Button(Control::kOption);
   auto feed = [&](HWND target, UINT message) {
     PostMessageA(target, message, VK_RETURN, message == WM_KEYUP ? 0xC01C0001 : 0x001C0001);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (IsDialogMessageA(main, &msg)) continue;
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
+    Pump(main);
   };
   auto clicksOf = [&](HWND button) { return std::count(clicks.begin(), clicks.end(), button); };
   SetFocus(load);
@@ -223,9 +214,7 @@ TEST_F(SkinTest, TheBlockMapShowsEachCellInItsStatesColourAndIsRepairedWhenThePh
   ExpectBlockMapShowsTheProgress("repaired");
 
   // The background is drawn around the children, never over them.
-  HDC dc = GetDC(main);
-  Pixels window = Grab(dc, kMainWindowSize, kMainWindowSize);
-  ReleaseDC(main, dc);
+  Pixels window = GrabClient(main, kMainWindowSize, kMainWindowSize);
   auto at = [&](int x, int y) { return window[y * kMainWindowSize + x]; };
   EXPECT_EQ(at(5, 200), Picture("BACKGROUND", 450, 450)[200 * 450 + 5]);
   EXPECT_EQ(at(334 + 50, 392 + 25), Picture("EXIT_NORMAL", 100, 50)[25 * 100 + 50]);

@@ -24,55 +24,43 @@ inline HMODULE ProgramModule() {
   return module;
 }
 
-inline void Pump() {
+// Dispatches what is queued; with a dialog, its keys go through the dialog manager first.
+inline void Pump(HWND dialog = nullptr) {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (dialog != nullptr && IsDialogMessageA(dialog, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
 }
 
-// Runs `script` once from a thread timer, inside whatever modal loop is running then. The timer's
-// procedure cannot carry a closure: the script waits in this one slot of the test thread.
-// A named procedure, not a lambda: the i686 build's timer procedures are stdcall, which a lambda
-// does not convert to.
-inline std::function<void()>& PendingScript() {
-  static std::function<void()> pending;
-  return pending;
-}
-inline void CALLBACK RunPendingScript(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  auto run = std::move(PendingScript());
-  PendingScript() = nullptr;
-  if (run) run();
-}
-inline void WhileModal(std::function<void()> script) {
-  PendingScript() = std::move(script);
-  SetTimer(nullptr, 0, 50, RunPendingScript);
-}
-
-// Runs `script` from a thread timer once `ready` answers true, asked every 50 ms inside whatever
-// loop runs then. One slot of its own, so it can be set from a WhileModal script; a named
-// procedure, as above.
-struct ReadyScript {
+// Runs `script` from a thread timer, inside whatever loop runs then, once `ready` answers true
+// (asked every 50 ms; without `ready`, at the first tick). The timer's procedure cannot carry a
+// closure: the script waits in one slot of the test thread, emptied before it runs so that the
+// script can set the next one. A named procedure, not a lambda: the i686 build's timer procedures
+// are stdcall, which a lambda does not convert to.
+struct PendingScript {
   std::function<bool()> ready;
   std::function<void()> script;
 };
-inline ReadyScript& PendingReadyScript() {
-  static ReadyScript pending;
+inline PendingScript& Pending() {
+  static PendingScript pending;
   return pending;
 }
 inline void CALLBACK RunWhenReady(HWND, UINT, UINT_PTR id, DWORD) {
-  ReadyScript& pending = PendingReadyScript();
-  if (!pending.ready || !pending.ready()) return;
+  PendingScript& pending = Pending();
+  if (pending.ready && !pending.ready()) return;
   KillTimer(nullptr, id);
   auto run = std::move(pending.script);
-  pending = ReadyScript{};
+  pending = PendingScript{};
   if (run) run();
 }
 inline void WhenReady(std::function<bool()> ready, std::function<void()> script) {
-  PendingReadyScript() = {std::move(ready), std::move(script)};
+  Pending() = {std::move(ready), std::move(script)};
   SetTimer(nullptr, 0, 50, RunWhenReady);
+}
+inline void WhileModal(std::function<void()> script) {
+  WhenReady(nullptr, std::move(script));
 }
 
 // Hands the top-level window captioned `caption` to `script` inside the next modal loop. The
