@@ -125,8 +125,13 @@ TEST(FlashJournalTest, SavedBlocksComeBackWhereTheyWereOnlyWhenWhole) {
   BlockSelection which{}, marked{};
   marked[3] = marked[12] = true;
   ASSERT_TRUE(journal.ReadSaved(copy.data(), 0x3000, &which));
+  EXPECT_EQ(journal.Value("image") + " " + journal.Value("image_sha256"), "strings none");
   EXPECT_EQ(copy, expected);
   EXPECT_EQ(which, marked);
+  const TreatedBlock beyond[] = {{treated[0].block, kMaxBlockRecords, {}}};  // in no table
+  ASSERT_TRUE(journal.Write({&machine, "strings", "none", 0x3000, beyond, installed.data()}));
+  EXPECT_FALSE(journal.ReadSaved(copy.data(), 0x3000, &which));
+  ASSERT_TRUE(journal.Write({&machine, "strings", "none", 0x3000, treated, installed.data()}));
   files.files[journal.Path() + ".blocks"].pop_back();
   which = {};
   EXPECT_FALSE(journal.ReadSaved(copy.data(), 0x3000, &which));

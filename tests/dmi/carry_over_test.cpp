@@ -68,6 +68,8 @@ TEST_F(CarryOverTest, EachStringAndTheUuidArriveWhereBothSidesHoldThemWhole) {
       {"a running BIOS without a UUID", image, Told(), kStrings, Built(Installed(), 10)},
       {"a running UUID at 0", image, Told(), kStrings, Patched(installed_, bcpdmi::kUuidOffset, 0)},
       {"a UUID ending at the last byte", Patched(image, bcpdmi::kUuidOffset, 0xFFEF), Told(), kAll},
+      {"a running UUID ending at the last byte", image, Told(), kAll,
+       Patched(installed_, bcpdmi::kUuidOffset, 0xFFEF)},
       {"a UUID balance past the end", Patched(image, bcpdmi::kUuidOffset, 0xFFF0),
        Told({kUuidOut, kNoUuid}), kStrings},
   };

@@ -1,6 +1,7 @@
 // The DMI-only flash: the typed strings and UUID reach the installed BIOS in only the blocks they
 // touch, and nothing is erased when they could not all be written.
 #include <cstring>
+#include <set>
 
 #include "dmi/dmi_scenario.h"
 
@@ -40,7 +41,17 @@ class DmiFlashTest : public DmiScenario {
 
 TEST_F(DmiFlashTest, TheTypedStringsArePaddedAndOnlyTheBlocksTheyTouchAreRewritten) {
   Start(running_, Table({{0, kSegmentBase, 0}, {kSegmentBase, split_, 0}, {split_, kRomSize, 0}}));
+  std::vector<ProgressPhase> shown;  // each change of step, as the person sees it
+  desktop.onRepaint = [&](ProgressItem) {
+    const ProgressPhase now = program->progress().Phase();
+    if (shown.empty() || shown.back() != now) shown.push_back(now);
+  };
   FlashTyped();
+  desktop.onRepaint = nullptr;
+  using enum ProgressPhase;
+  EXPECT_EQ(std::set(shown.begin(), shown.end()),
+            (std::set{kStatus, kErasing, kFlashing, kBackup, kVerifying, kBlankCheck}));
+  EXPECT_EQ(shown.end()[-2], kVerifying) << "the last block's verify, before the rest";
   EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{kUpdating, kSucceeded}));
   EXPECT_EQ(Calls(biosfn::kEraseBlock), 2u);
   ExpectOnlyRewritten(running_, 0x1E | kUuidBit, Typed());

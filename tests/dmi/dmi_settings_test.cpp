@@ -23,6 +23,8 @@ TEST_F(DmiSettingsTest, EachModeShowsItsStringsAndSetsTheButtons) {
   std::fill_n(longMaker.begin() + kSegmentBase + 0x1000, 200, 'M');
   const std::string running = "Quorrel Systems|QS-845|Rev 1.0|SYS-0000000|";
   const std::string image = "Builder Systems|BS-845|Rev 2.0|SYS-9999999|";
+  sim::RomSpec widest = Installed();  // a maker as long as a copy of a string can hold
+  widest.dmi[1] = std::string(77, 'Q');
   struct Case {
     Bytes running;
     Bytes image;  // empty: none loaded
@@ -42,6 +44,8 @@ TEST_F(DmiSettingsTest, EachModeShowsItsStringsAndSetsTheButtons) {
       {installed_, Built(Newer(), 11, false), kImage, true, Repeat("No DMI strings in the file")},
       {installed_, longMaker, kImage, true,
        std::string(78, 'M') + image.substr(15) + "UUID not present but settable|"},
+      {BuildImage(widest), Bytes{}, kKeep, false,
+       std::string(77, 'Q') + running.substr(15) + "QRL-UUID-0000001|"},
       {installed_, Bytes{}, kNew, true, Repeat("")},
   };
   for (const Case& c : cases) {

@@ -94,6 +94,8 @@ TEST(SkinLayout, EachItemIsTheSizeOfEveryPictureItDrawsAndLiesOnTheBackground) {
   const SkinChildSpec &back = SkinChild(SkinItem::kBackground),
                       map = SkinChild(SkinItem::kBlockMap);
   EXPECT_EQ(std::pair(map.width, map.height), std::pair(kBlockMapWindowSize, kBlockMapWindowSize));
+  for (uint32_t full : {100u, 250u})
+    EXPECT_EQ(StatusBarFill(full), SkinChild(SkinItem::kStatusBar).width);
   for (int i = 0; i < kSkinItemCount; ++i) {
     const auto item = static_cast<SkinItem>(i);
     const SkinChildSpec& c = SkinChild(item);
@@ -101,6 +103,9 @@ TEST(SkinLayout, EachItemIsTheSizeOfEveryPictureItDrawsAndLiesOnTheBackground) {
     EXPECT_TRUE(c.x >= 0 && c.y >= 0 && c.x + c.width <= back.width &&
                 c.y + c.height <= back.height);
     if (item == SkinItem::kBlockMap || item == SkinItem::kStatusBar) continue;
+    // Only a button with a picture for it is ever disabled, and each starts so until it can act.
+    EXPECT_TRUE(!IsSkinButton(item) ||
+                c.startsDisabled == (ButtonBitmap(item, 4) != ButtonBitmap(item, 0)));
     for (uint32_t state : {0x0u, 0x1u, 0x4u, 0x10u}) {
       for (uint32_t phase = 0; phase <= 8; ++phase) {
         const SkinBitmapSpec& b = SkinBitmapInfo(ItemBitmap(item, state, phase));
