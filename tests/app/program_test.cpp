@@ -15,10 +15,7 @@ const std::string kFlashLines =
     "Flash finished!!\r\n";
 
 sim::RomSpec Newer() {
-  sim::RomSpec spec;
-  spec.buildDate = "06/01/06";
-  spec.fillSeed = 7;
-  return spec;
+  return {.buildDate = "06/01/06", .fillSeed = 7};
 }
 
 class RunTest : public ProgramTest {
@@ -49,8 +46,7 @@ TEST_F(RunTest, AManufacturingRunAppendsItsLinesAndStopsWritingWhenItsFileDidNot
   program->FlashCommand(nullptr);
   EXPECT_EQ(Log(), "old\r\n" + kHeader + "Rom file loaded!!\r\n" + kFlashLines + kHeader);
 
-  // A person's run never touches the log (a backup before any load is of the running BIOS's
-  // size).
+  // A person's run never touches the log (a backup before any load is of the running BIOS's size).
   const std::string before = Log();
   UseMachine({}, installed_);
   Run(newerPath_);
@@ -82,9 +78,8 @@ TEST_F(RunTest, TheDmiModeDecidesWhoseStringsTheFlashWrites) {
   maker.dmi[1] = "Maker Ltd Corp.";  // as long as the running BIOS's "Quorrel Systems"
   std::memcpy(maker.uuid.data(), "UUID-OF-THE-ROM!", 16);  // the running BIOS's is all 0
   const Bytes image = BuildImage(maker);
-  sim::RomSpec older;  // taken at the not-newer warning before: half of it would fill the part
-  older.buildDate = "12/31/04";
-  older.sizeKb = 1024;
+  // An image taken at the not-newer warning before: half of it would fill the part.
+  const sim::RomSpec older{.sizeKb = 1024, .buildDate = "12/31/04"};
   for (DmiModeValue mode : {DmiModeValue::KeepCurrent, DmiModeValue::DontKeep}) {
     UseMachine({}, installed_);
     Run();

@@ -10,13 +10,8 @@ class StartupTest : public ProgramTest {
  protected:
   Outcome Start(uint32_t platformId, const std::string& raw, const char* current = "C:\\Work",
                 const char* module = "E:\\Mod\\q.exe") {
-    StartupInputs in;
-    in.platformId = platformId;
-    in.currentDirectory = current;
-    in.rawCommandLine = raw.c_str();
-    in.modulePath = module;
     state = StartupState{};
-    return RunStartup(desktop, in, &state);
+    return RunStartup(desktop, {nullptr, platformId, current, raw.c_str(), module}, &state);
   }
   StartupState state;
 };
@@ -77,18 +72,14 @@ TEST_F(StartupTest, TheProgramFolderComesFromTheQuotedPathTheModuleOrTheCurrentF
 TEST_F(StartupTest, AFolderThatCannotBeHadEndsTheStartUpAtOnce) {
   const std::string tooLongArgument = " /M " + std::string(200, 'a');
   const std::string current500(500, 'c');
-  struct Case {
-    std::string raw;
-    const char* current;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, const char*> cases[] = {
       {"\"C:\\q.exe\"" + tooLongArgument, nullptr},
       {"\"C:\\q.exe\"" + tooLongArgument, current500.c_str()},
       {"\"C:\\" + std::string(503, 'd') + "\\q.exe\"" + tooLongArgument, "C:\\Work"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [raw, current] : cases) {
     desktop.messages.clear();
-    EXPECT_EQ(Start(2, c.raw, c.current), Outcome::kFatal) << c.raw.substr(0, 20);
+    EXPECT_EQ(Start(2, raw, current), Outcome::kFatal) << raw.substr(0, 20);
     // One box: nothing after the fatal step runs, the argument's own complaint included.
     EXPECT_EQ(desktop.messages,
               std::vector<MessageRecord>{Stop("The directory of Quorrelite is too long!!")});

@@ -150,9 +150,8 @@ TEST_F(BiosTest, TheBiosIsServedOnlyWithWholeBlocksAndTheMemoryToReachIt) {
 // `count` records of 2 KiB, one after the other, with Attribs 0 to count - 1.
 std::string Blocks(uint32_t count) {
   std::string settings;
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i < count; ++i)
     settings += "block = 0x800 " + std::to_string(0x800 * i) + " auto " + std::to_string(i) + "\n";
-  }
   return settings;
 }
 

@@ -9,10 +9,12 @@ namespace ql::testing {
 
 const auto kUpdating = Box("Updating DMI strings only!!", kMbOkCancel | kMbIconExclamation);
 
-// Blocks [at, end) with their Attrib.
-static sim::SimProfile Table(std::vector<std::array<uint32_t, 3>> blocks) {
+// Blocks [at, end) with their Attrib, and the part offsets a read cannot cover.
+static sim::SimProfile Table(std::vector<std::array<uint32_t, 3>> blocks,
+                             std::vector<uint32_t> readFailsAt = {}) {
   sim::SimProfile table;
   table.explicitBlocks = true;
+  table.readFailsAt = std::move(readFailsAt);
   for (auto [at, end, attrib] : blocks) table.blocks.push_back({end - at, at, 0, true, attrib});
   return table;
 }
@@ -60,9 +62,7 @@ TEST_F(DmiFlashTest, TheTypedStringsArePaddedAndOnlyTheBlocksTheyTouchAreRewritt
             "ACME           |      |Rev 9.9|SYS-1      |NEW-UUID|");
 
   // A block the flash leaves alone need not be readable: a protected boot block.
-  sim::SimProfile bootBlock = Table({{0, kSegmentBase, 1}, {kSegmentBase, kRomSize, 0}});
-  bootBlock.readFailsAt = {0x100};
-  Start(running_, bootBlock);
+  Start(running_, Table({{0, kSegmentBase, 1}, {kSegmentBase, kRomSize, 0}}, {0x100}));
   FlashTyped();
   EXPECT_EQ(desktop.messages, (std::vector<MessageRecord>{kUpdating, kSucceeded}));
   ExpectOnlyRewritten(running_, 0x1E | kUuidBit, Typed());
@@ -88,12 +88,10 @@ TEST_F(DmiFlashTest, NothingIsErasedWhenTheStringsCannotAllBeWritten) {
   sim::SimProfile leftOut = Table({{0, kSegmentBase, 0}, {kSegmentBase, kRomSize, 1}});
   // BCPSYS lies in the last piece of a block that is never rewritten and cannot be read.
   const auto dmiAt = static_cast<uint32_t>(sim::InspectRom(running_).dmiAt);
-  sim::SimProfile sysUnread =
-      Table({{0, kSegmentBase, 0}, {kSegmentBase, dmiAt, 1}, {dmiAt, kRomSize, 0}});
-  sysUnread.readFailsAt = {kSegmentBase};
-  sim::SimProfile fieldUnread =
-      Table({{0, kSegmentBase, 0}, {kSegmentBase, split_, 0}, {split_, kRomSize, 0}});
-  fieldUnread.readFailsAt = {kRomSize - 1};
+  const sim::SimProfile sysUnread =
+      Table({{0, kSegmentBase, 0}, {kSegmentBase, dmiAt, 1}, {dmiAt, kRomSize, 0}}, {kSegmentBase});
+  const sim::SimProfile fieldUnread = Table(
+      {{0, kSegmentBase, 0}, {kSegmentBase, split_, 0}, {split_, kRomSize, 0}}, {kRomSize - 1});
   struct Case {
     const char* name;
     MessageRecord box;

@@ -21,10 +21,9 @@ inline const MessageRecord kSucceeded =
 class DmiScenario : public ProgramTest {
  protected:
   static sim::RomSpec Installed() {
-    sim::RomSpec spec;
-    spec.buildDate = "01/10/05";
-    spec.uuid = {'Q', 'R', 'L', '-', 'U', 'U', 'I', 'D', '-', '0', '0', '0', '0', '0', '0', '1'};
-    return spec;
+    return {
+        .buildDate = "01/10/05",
+        .uuid = {'Q', 'R', 'L', '-', 'U', 'U', 'I', 'D', '-', '0', '0', '0', '0', '0', '0', '1'}};
   }
   // Strings of the same lengths as the installed ones, and a UUID field marked settable.
   static sim::RomSpec Newer() {
@@ -42,9 +41,8 @@ class DmiScenario : public ProgramTest {
   // Units whose sums are not zero: a rewrite must keep a unit's sum, not assume one.
   static Bytes Uneven(Bytes image) {
     sim::RomInfo info = sim::InspectRom(image);
-    for (uint32_t i = 0; i < kDmiStringCount; ++i) {
+    for (uint32_t i = 0; i < kDmiStringCount; ++i)
       image[info.dmi[i].imageOffset + info.dmi[i].length + 1] += static_cast<uint8_t>(i + 1);
-    }
     image[kSegmentBase + info.uuidOffset + bcpdmi::kUuidLength] += 9;
     return image;
   }

@@ -9,8 +9,7 @@
 namespace ql::testing {
 namespace {
 
-constexpr uint32_t kPart = 512 * 1024;
-constexpr uint32_t kBlock = 0x10000;
+constexpr uint32_t kPart = 512 * 1024, kBlock = 0x10000;
 
 sim::BlockSpec Block(uint32_t size, uint32_t offset, uint32_t attrib) {
   return sim::BlockSpec{size, offset, 0, true, attrib};
@@ -37,9 +36,7 @@ class FlashTest : public ProgramTest {
     program.reset();
     ForgetJournals();
     UseMachine(profile, part != nullptr ? *part : installed_);
-    program =
-        std::make_unique<Program>(desktop, *sim, files, allocator, Startup());
-    program->Initialise(nullptr);
+    Run();
     program->ConfirmOptionDialog({/*AutoBackup=*/false, verify, blank});
     if (image != nullptr) Load(*image);
     desktop.messages.clear();
@@ -55,13 +52,9 @@ class FlashTest : public ProgramTest {
   }
 
   Bytes installed_ = BuildImage();
-  // Its first two pieces are alike: a stale receive buffer holding the first would pass for the
-  // second.
+  // Its first two pieces are alike: a stale receive buffer holding the first passes for the second.
   Bytes newer_ = [] {
-    sim::RomSpec spec;
-    spec.fillSeed = 7;
-    spec.buildDate = "04/20/05";
-    Bytes image = BuildImage(spec);
+    Bytes image = BuildImage({.buildDate = "04/20/05", .fillSeed = 7});
     std::fill(image.begin(), image.begin() + 2 * kTransferSize, 0x3C);
     return image;
   }();
@@ -110,10 +103,9 @@ TEST_F(FlashTest, EachAttribTreatsItsBlockAsItSaysAndTheMapShowsItsLastStep) {
 TEST_F(FlashTest, AFlashStopsAtItsFirstFaultWithItsBoxAndGoesNoFurther) {
   // The faults the simulated machine plays on its own are held by the fault matrix; these need a
   // table, an image or a driver of their own.
-  sim::SimProfile stuckHigh, pageRefused;
+  sim::SimProfile stuckHigh, pageRefused, noBulkWrites;
   stuckHigh.stuckBits = {{0x1345, 0x01, true}};
   pageRefused.bulkWriteRefusedAfter = 36;
-  sim::SimProfile noBulkWrites;
   noBulkWrites.bulkWriteRefusedAfter = 0;
   const MessageRecord failed = Stop(kMsgFlashFailed), verify = Stop("Verify failed!!!"),
                       putBack = Box(kMsgInstalledPutBack, kMbIconExclamation),

@@ -78,9 +78,8 @@ TEST(ProgressTest, PercentAndCellsAreComputedWideAndTheMapIsLaidOnlyForARomThatD
     EXPECT_EQ(CellsOf(offset, length, cellsPerUnit).end, end) << offset;
   }
   const FlashBlockRecord blocks[] = {{kCellUnit, 0, 0, kAttribLeftOutBit}};
-  for (uint32_t romSize : {0u, 6000u, 3 * kCellUnit, 2 * kBlockMapSpan}) {
+  for (uint32_t romSize : {0u, 6000u, 3 * kCellUnit, 2 * kBlockMapSpan})
     EXPECT_EQ(progress.BuildBlockMap(nullptr, blocks, romSize), Outcome::kFatal) << romSize;
-  }
   EXPECT_EQ(desktop.messages, std::vector(4, Box(" Rom size is not 4K multiple!!", kMbOk)));
   // An 8 KiB ROM: the block is half the map. Then the whole 4 MiB: it is one cell.
   ASSERT_EQ(progress.BuildBlockMap(nullptr, blocks, 2 * kCellUnit), Outcome::kDone);

@@ -149,9 +149,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint8_t edits = input.Byte() % 8; edits > 0; --edits) {
     uint32_t at = input.Byte();
     at += input.Byte() << 8;
-    for (uint8_t n = input.Byte(); n > 0; --n) {
+    for (uint8_t n = input.Byte(); n > 0; --n)
       boot.biosSegment[at++ % kBiosSegmentLength] = input.Byte();
-    }
   }
   sim::SimProfile profile;
   profile.blockSize = 0x4000;
@@ -192,13 +191,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (machine.sessionLies) return 0;
   const std::vector<uint8_t>& part = sim->FlashContents();
-  if (job == kBackup && files.files.count("bios.bak") != 0) {
+  if (job == kBackup && files.files.count("bios.bak") != 0)
     Require(PartHolds(part, *program, files.files["bios.bak"].data(), true, machine.liedAt));
-  }
   const bool succeeded = !desktop.shutdownBoxes.empty();
-  if ((job == kFlash || job == kFactoryFlash) && succeeded) {
+  if ((job == kFlash || job == kFactoryFlash) && succeeded)
     Require(PartHolds(part, *program, program->image().Buffer(), false, machine.liedAt));
-  }
   if (job == kDmiOnly && succeeded && machine.liedAt.empty()) {
     // The typed strings, padded to the installed lengths, are what the part's BCPDMI now names.
     const sim::RomInfo info = sim::InspectRom(part);

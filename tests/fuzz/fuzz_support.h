@@ -12,12 +12,10 @@ namespace ql::fuzz {
 
 // A 64 KiB image as romtool makes it, built on `date`.
 inline std::vector<uint8_t> Rom64(const char* date = "01/10/05") {
-  sim::RomSpec spec;
-  spec.sizeKb = 64;
-  spec.buildDate = date;
   std::vector<uint8_t> image;
   std::string error;
-  return sim::BuildRom(spec, &image, &error) ? image : std::vector<uint8_t>{};
+  if (!sim::BuildRom({.sizeKb = 64, .buildDate = date}, &image, &error)) image.clear();
+  return image;
 }
 
 // The fuzzer keeps an input that breaks a promise as a crash; the line names the promise.

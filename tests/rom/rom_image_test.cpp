@@ -11,13 +11,11 @@ namespace {
 sim::RomSpec Image(const char* date = "06/15/05", const char* time = "10:30",
                    const char* platform = "QRL845GV", uint32_t sizeKb = 512,
                    uint16_t layout = 0x100) {
-  sim::RomSpec spec;
-  spec.buildDate = date;
-  spec.buildTime = time;
-  spec.platformId = platform;
-  spec.sizeKb = sizeKb;
-  spec.layoutWord = layout;
-  return spec;
+  return {.sizeKb = sizeKb,
+          .platformId = platform,
+          .buildDate = date,
+          .buildTime = time,
+          .layoutWord = layout};
 }
 
 class RomLoadTest : public ProgramTest {

@@ -51,8 +51,7 @@ class ProgramTest : public ::testing::Test {
   // A machine running the image of `running` with the default profile.
   explicit ProgramTest(const sim::RomSpec& running = {}) { UseMachine({}, BuildImage(running)); }
 
-  // Another machine for this test; the program built next runs on it (the one that ran on the
-  // machine before goes first).
+  // Another machine for this test; the program built next runs on it (the one before goes first).
   void UseMachine(const sim::SimProfile& profile, Bytes part, sim::BootState boot = {}) {
     program.reset();
     std::string error;
@@ -89,9 +88,8 @@ class ProgramTest : public ::testing::Test {
     std::snprintf(s.StartupArgument, sizeof s.StartupArgument, "%s", argument.c_str());
     if (!argument.empty()) {
       s.StartupFilePending = ParseStartupArgument(s);
-      if (s.StartupFilePending && !s.PlainArgument) {
+      if (s.StartupFilePending && !s.PlainArgument)
         std::memcpy(s.StartupArgument, s.ManufacturingFileName, sizeof s.StartupArgument);
-      }
     }
     return s;
   }
@@ -106,8 +104,7 @@ class ProgramTest : public ::testing::Test {
     return Run(Startup(argument), window);
   }
 
-  // Runs `body` and answers the exit status it ended the process with, or nullopt when it
-  // returned normally.
+  // Runs `body`: the exit status it ended the process with, or nullopt when it returned normally.
   static std::optional<int> ExitStatusOf(const std::function<void()>& body) {
     try {
       body();
@@ -123,8 +120,7 @@ class ProgramTest : public ::testing::Test {
     program->LoadCommand(nullptr);
   }
 
-  // A file of the program's folder: the program puts a backslash after the folder, so on POSIX
-  // it is "prog\<name>" in the test's folder.
+  // The program puts a backslash after its folder, so on POSIX its files are "prog\<name>" here.
   std::string ProgramFile(const std::string& name) const {
     return folder.Path("prog") + "\\" + name;
   }
@@ -133,9 +129,8 @@ class ProgramTest : public ::testing::Test {
   // anew does not start as if its last flash had been cut.
   void ForgetJournals() const {
     for (const auto& file : std::filesystem::directory_iterator(folder.Path())) {
-      if (file.path().filename().string().find("flashing-") != std::string::npos) {
+      if (file.path().filename().string().find("flashing-") != std::string::npos)
         std::filesystem::remove(file.path());
-      }
     }
   }
 

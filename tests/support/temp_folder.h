@@ -28,9 +28,8 @@ class TempFolder {
 
   // Writes `bytes` to `name` in the folder and answers its path.
   std::string Write(const std::string& name, const Bytes& bytes) const {
-    std::string path = Path(name);
-    WriteFile(path, bytes);
-    return path;
+    WriteFile(Path(name), bytes);
+    return Path(name);
   }
   static void WriteFile(const std::string& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)

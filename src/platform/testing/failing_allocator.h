@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <set>
-#include <vector>
 
 #include "platform/allocator.h"
 
@@ -15,9 +14,7 @@ class FailingAllocator final : public Allocator {
   int failOnCall = 0;                // 1-based; 0 = never
   uint32_t failAbove = 0xFFFFFFFFu;  // requests larger than this fail
   int calls = 0;
-  std::vector<uint32_t> sizes;  // every request, failed ones included
   std::set<void*> live;
-  int frees = 0;
 
   void* AllocateZeroed(uint32_t size) override;
   void Free(void* block) override;

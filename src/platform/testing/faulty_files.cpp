@@ -3,7 +3,6 @@
 namespace ql::testing {
 
 FileHandle FaultyFiles::Open(const char* name, FileMode mode) {
-  opened.emplace_back(name);
   if (failOpen.count(name) != 0) return kInvalidFile;
   if (mode == FileMode::kReadExisting && failReadOpen.count(name) != 0) return kInvalidFile;
   FileHandle h = inner_.Open(name, mode);
@@ -31,10 +30,6 @@ bool FaultyFiles::Write(FileHandle file, const void* data, uint32_t count, uint3
     return false;
   }
   return inner_.Write(file, data, count, done);
-}
-
-bool FaultyFiles::SeekToEnd(FileHandle file) {
-  return !failSeek && inner_.SeekToEnd(file);
 }
 
 uint32_t FaultyFiles::GetSize(FileHandle file) {

@@ -20,27 +20,19 @@ class FaultyFiles final : public Files {
   int failWriteOnCall = 0;             // 1-based over all writes; 0 = never
   int failReadOnCall = 0;              // 1-based over all reads; 0 = never
   int shortReadOnCall = 0;  // that read hands back one byte less, as a shrinking file would
-  bool failSize = false;
-  bool failSeek = false;
-  bool failReplace = false;
+  bool failSize = false, failReplace = false, failCreateFolder = false;
   // Replace fails as the 98 family's does when the move after the delete fails: `to` is gone.
   bool failReplaceAfterDelete = false;
-  bool failCreateFolder = false;
 
-  int writes = 0;
-  int reads = 0;
+  int writes = 0, reads = 0, openHandles = 0;
   std::vector<uint32_t> readCounts;   // the count asked by every read
   std::vector<uint32_t> writeCounts;  // the count of every write
-  std::vector<std::string> opened;
-  int openHandles = 0;
 
   FileHandle Open(const char* name, FileMode mode) override;
   bool Read(FileHandle file, void* buffer, uint32_t count, uint32_t* done) override;
   bool Write(FileHandle file, const void* data, uint32_t count, uint32_t* done) override;
-  bool SeekToEnd(FileHandle file) override;
-  bool SeekTo(FileHandle file, uint32_t offset) override {
-    return !failSeek && inner_.SeekTo(file, offset);
-  }
+  bool SeekToEnd(FileHandle file) override { return inner_.SeekToEnd(file); }
+  bool SeekTo(FileHandle file, uint32_t offset) override { return inner_.SeekTo(file, offset); }
   uint32_t GetSize(FileHandle file) override;
   void Close(FileHandle file) override;
   bool Remove(const char* name) override { return inner_.Remove(name); }

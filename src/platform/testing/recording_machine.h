@@ -1,6 +1,5 @@
 // A machine over another (the simulated one, in practice) that forwards every call and records
-// each device control request and reply byte for byte, for tests that check what went over the
-// wire.
+// each device control request and reply byte for byte, for tests of what went over the wire.
 #pragma once
 
 #include <vector>
