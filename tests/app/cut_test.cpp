@@ -119,19 +119,18 @@ TEST(FlashJournalTest, SavedBlocksComeBackWhereTheyWereOnlyWhenWhole) {
     installed[i] = static_cast<uint8_t>(i * 7 + i / 256);
   const TreatedBlock treated[] = {{{0x1000, 0x2000, 0xFFFFE000, 0x10}, 12, {}},
                                   {{0x1000, 0, 0xFFFFC000, 0x10}, 3, {}}};
-  ASSERT_TRUE(journal.Write({&machine, "strings", "none", 0x3000, treated, installed.data()}));
+  const TreatedBlock beyond[] = {{treated[0].block, kMaxBlockRecords, {}}};  // in no table
   Bytes copy(0x3000, 0xEE), expected = installed;
   std::fill_n(expected.begin() + 0x1000, 0x1000, 0xEE);
   BlockSelection which{}, marked{};
   marked[3] = marked[12] = true;
+  ASSERT_TRUE(journal.Write({&machine, "strings", "none", 0x3000, beyond, installed.data()}));
+  EXPECT_FALSE(journal.ReadSaved(copy.data(), 0x3000, &which));
+  ASSERT_TRUE(journal.Write({&machine, "strings", "none", 0x3000, treated, installed.data()}));
   ASSERT_TRUE(journal.ReadSaved(copy.data(), 0x3000, &which));
   EXPECT_EQ(journal.Value("image") + " " + journal.Value("image_sha256"), "strings none");
   EXPECT_EQ(copy, expected);
   EXPECT_EQ(which, marked);
-  const TreatedBlock beyond[] = {{treated[0].block, kMaxBlockRecords, {}}};  // in no table
-  ASSERT_TRUE(journal.Write({&machine, "strings", "none", 0x3000, beyond, installed.data()}));
-  EXPECT_FALSE(journal.ReadSaved(copy.data(), 0x3000, &which));
-  ASSERT_TRUE(journal.Write({&machine, "strings", "none", 0x3000, treated, installed.data()}));
   files.files[journal.Path() + ".blocks"].pop_back();
   which = {};
   EXPECT_FALSE(journal.ReadSaved(copy.data(), 0x3000, &which));

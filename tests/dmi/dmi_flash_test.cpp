@@ -43,13 +43,11 @@ class DmiFlashTest : public DmiScenario {
 
 TEST_F(DmiFlashTest, TheTypedStringsArePaddedAndOnlyTheBlocksTheyTouchAreRewritten) {
   Start(running_, Table({{0, kSegmentBase, 0}, {kSegmentBase, split_, 0}, {split_, kRomSize, 0}}));
-  std::vector<ProgressPhase> shown;  // each change of step, as the person sees it
+  std::vector<ProgressPhase> shown{ProgressPhase::kStatus};  // each change of step the person sees
   desktop.onRepaint = [&](ProgressItem) {
-    const ProgressPhase now = program->progress().Phase();
-    if (shown.empty() || shown.back() != now) shown.push_back(now);
+    if (shown.back() != program->progress().Phase()) shown.push_back(program->progress().Phase());
   };
   FlashTyped();
-  desktop.onRepaint = nullptr;
   using enum ProgressPhase;
   EXPECT_EQ(std::set(shown.begin(), shown.end()),
             (std::set{kStatus, kErasing, kFlashing, kBackup, kVerifying, kBlankCheck}));
@@ -92,6 +90,7 @@ TEST_F(DmiFlashTest, NothingIsErasedWhenTheStringsCannotAllBeWritten) {
       Table({{0, kSegmentBase, 0}, {kSegmentBase, dmiAt, 1}, {dmiAt, kRomSize, 0}}, {kSegmentBase});
   const sim::SimProfile fieldUnread = Table(
       {{0, kSegmentBase, 0}, {kSegmentBase, split_, 0}, {split_, kRomSize, 0}}, {kRomSize - 1});
+  const Bytes segmentOut = Patched(running_, bcpsys::kDmiSegment, 0xF800, true);
   struct Case {
     const char* name;
     MessageRecord box;
@@ -111,6 +110,7 @@ TEST_F(DmiFlashTest, NothingIsErasedWhenTheStringsCannotAllBeWritten) {
       {"a table short of the BIOS", Stop("Can not find BCPSYS in copied 4G ROM!!"),
        Table({{0, kSegmentBase, 0}})},
       {"a left-out block", cannotRewrite, leftOut},
+      {"a DMI segment past the end", cannotRewrite, {}, segmentOut},
       {"a field half in a left-out block", cannotRewrite,
        Table({{0, kSegmentBase, 0}, {kSegmentBase, split_, 0}, {split_, kRomSize, 0x01}})},
   };

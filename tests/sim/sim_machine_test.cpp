@@ -85,15 +85,14 @@ TEST_F(SimFolderTest, WhatARunWroteStaysAndTheFlashedBiosBootsAfterARestart) {
 }
 
 // A read the system refuses fails at once: tried again, it would be refused for ever.
-TEST(PosixFilesTest, AReadTheSystemRefusesFailsAtOnce) {
-  TempFolder folder;
-  PosixFiles files;
-  const FileHandle file = files.Open(folder.Path("only-written").c_str(), FileMode::kCreateAlways);
+TEST_F(SimFolderTest, AReadTheSystemRefusesFailsAtOnce) {
+  const FileHandle file =
+      files_.Open(folder_.Path("only-written").c_str(), FileMode::kCreateAlways);
   uint8_t byte = 0;
   uint32_t done = 1;
-  EXPECT_FALSE(files.Read(file, &byte, 1, &done));
+  EXPECT_FALSE(files_.Read(file, &byte, 1, &done));
   EXPECT_EQ(done, 0u);
-  files.Close(file);
+  files_.Close(file);
 }
 
 // A run of the program on a machine folder whose part's file refuses a write: the erase or program
@@ -102,19 +101,15 @@ TEST(PosixFilesTest, AReadTheSystemRefusesFailsAtOnce) {
 class PartFileTest : public ProgramTest {};
 
 TEST_F(PartFileTest, AChangeThePartsFileDoesNotTakeFailsTheCallThatMadeIt) {
-  const Bytes installed = Part();
-  const Bytes newer = BuildImage({.buildDate = "06/01/06", .fillSeed = 7});
+  const Bytes installed = Part(), newer = BuildImage({.buildDate = "06/01/06", .fillSeed = 7});
   std::string atOnce;
-  for (uint32_t at = 0; at < newer.size(); at += 0x10000) {
+  for (uint32_t at = 0; at < newer.size(); at += 0x10000)
     atOnce += "block = 0x10000 " + std::to_string(at) + " auto 4\n";
-  }
   // The machine's profile; the write of the flash that fails (1: the first block's erase).
-  const std::tuple<const char*, std::string, int> cases[] = {
-      {"an erase", "", 1},
-      {"a program", "", 3},
-      {"an erase at once", atOnce, 1},
-      {"a page at once", atOnce, 3},
-  };
+  const std::tuple<const char*, std::string, int> cases[] = {{"an erase", "", 1},
+                                                             {"a program", "", 3},
+                                                             {"an erase at once", atOnce, 1},
+                                                             {"a page at once", atOnce, 3}};
   for (const auto& [name, profile, failing] : cases) {
     SCOPED_TRACE(name);
     UseMachineFolder(profile, installed);
