@@ -81,7 +81,6 @@ class Options {
   WholeFileWrite SaveFile();
   // Puts a whole new file left by an interrupted save in place of a missing one.
   bool TakeLeftNewFile();
-  // True when the file opens for reading now.
   void SetDefaults() { stored_.fill(kOptionOn); }
 
   Files& files_;

@@ -170,7 +170,6 @@ void Program::RunCheck(WindowHandle owner) {
   FlashServices services = Services();
   const FlashSource source{image_.Buffer(), image_.FlashableBytes(), image_.FlashableBytes()};
   PassOptions passes = PassesToRun();
-  passes.skipHeldBlocks = true;
   passes.compareOnly = true;
   const bool checked = Check(FlashBlocks(services, owner, source, passes)) == Outcome::kDone;
   outcome_ = !checked                    ? ManufacturingOutcome::kFlashFailed
