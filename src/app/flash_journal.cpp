@@ -65,16 +65,9 @@ bool FlashJournal::Write(const JournalEntry& entry) const {
 }
 
 bool FlashJournal::ReadSaved(uint8_t* copy, uint32_t size, BlockSelection* which) const {
-  std::string text;
-  FileHandle file = files_.Open(path_.c_str(), FileMode::kReadExisting);
-  if (file == kInvalidFile) return false;
-  char piece[512];
-  for (uint32_t done = 0; files_.Read(file, piece, sizeof piece, &done) && done > 0;) {
-    text.append(piece, done);
-  }
-  files_.Close(file);
+  const std::string text = Text();
   if (text.find("\nsaved = yes\r\n") == std::string::npos) return false;
-  file = files_.Open(SavedPath().c_str(), FileMode::kReadExisting);
+  FileHandle file = files_.Open(SavedPath().c_str(), FileMode::kReadExisting);
   if (file == kInvalidFile) return false;
   bool whole = true;
   BlockSelection read{};
@@ -101,7 +94,7 @@ bool FlashJournal::ReadSaved(uint8_t* copy, uint32_t size, BlockSelection* which
   return whole;
 }
 
-std::string FlashJournal::Value(const char* key) const {
+std::string FlashJournal::Text() const {
   FileHandle file = files_.Open(path_.c_str(), FileMode::kReadExisting);
   if (file == kInvalidFile) return {};
   const uint32_t size = files_.GetSize(file);
@@ -110,6 +103,11 @@ std::string FlashJournal::Value(const char* key) const {
   const bool read = files_.Read(file, text.data(), static_cast<uint32_t>(text.size()), &done);
   files_.Close(file);
   text.resize(read ? done : 0);
+  return text;
+}
+
+std::string FlashJournal::Value(const char* key) const {
+  const std::string text = Text();
   const std::string start = std::string(key) + " = ";
   for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
     if (text.compare(at, start.size(), start) == 0) {

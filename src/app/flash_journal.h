@@ -54,6 +54,8 @@ class FlashJournal {
   const std::string& Path() const { return path_; }
 
  private:
+  // The journal's lines as the disk holds them; empty when it cannot be read.
+  std::string Text() const;
   // The file that keeps the saved blocks.
   std::string SavedPath() const { return path_ + ".blocks"; }
 
