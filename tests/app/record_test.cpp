@@ -17,8 +17,7 @@ class RecordTest : public ProgramTest {
     desktop.onRepaint = [this](ProgressItem item) {
       if (item != ProgressItem::kBlockMap || !program) return;
       shown_ = program->progress().BlockMap();
-      mostHeld_ =
-          std::max(mostHeld_, std::count(shown_.begin(), shown_.end(), CellState::kAlreadyHeld));
+      mostHeld_ = std::max(mostHeld_, std::ranges::count(shown_, CellState::kAlreadyHeld));
     };
   }
   ~RecordTest() override { desktop.onRepaint = nullptr; }
